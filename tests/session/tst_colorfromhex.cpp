@@ -1,0 +1,45 @@
+#include "ColorFromHex.h"
+
+#include <QTest>
+
+class TestColorFromHex : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void parses_data()
+    {
+        QTest::addColumn<QString>("hex");
+        QTest::addColumn<QColor>("expected");
+
+        QTest::newRow("six digits") << "FCD34D" << QColor(0xfc, 0xd3, 0x4d);
+        QTest::newRow("leading hash trimmed") << "#FCD34D" << QColor(0xfc, 0xd3, 0x4d);
+        QTest::newRow("three digits") << "F00" << QColor(255, 0, 0);
+        QTest::newRow("three digits mixed") << "#1a9" << QColor(0x11, 0xaa, 0x99);
+        QTest::newRow("eight digits alpha first") << "80FF0000" << QColor(255, 0, 0, 128);
+        QTest::newRow("five digits is black") << "12345" << QColor(0, 0, 0);
+        QTest::newRow("spaces around") << "  3b82f6  " << QColor(0x3b, 0x82, 0xf6);
+        QTest::newRow("lower equals upper") << "3B82F6" << QColor(0x3b, 0x82, 0xf6);
+        QTest::newRow("empty") << "" << QColor(0, 0, 0);
+        QTest::newRow("only punctuation") << "#!#" << QColor(0, 0, 0);
+        // Inner characters stay and count for the length; digits are read only as far as they go.
+        QTest::newRow("inner garbage stops the number") << "FFzz00" << QColor(0, 0, 0xff);
+        QTest::newRow("non-hex letters read as zero") << "GGGGGG" << QColor(0, 0, 0);
+        QTest::newRow("trailing punctuation") << "ef4444;" << QColor(0xef, 0x44, 0x44);
+        QTest::newRow("seven digits") << "1234567" << QColor(0, 0, 0);
+        QTest::newRow("long string is black") << "FFFFFFFFFFFFFFFFFFFFFFFF" << QColor(0, 0, 0);
+        QTest::newRow("fully transparent") << "00FFFFFF" << QColor(255, 255, 255, 0);
+    }
+
+    void parses()
+    {
+        QFETCH(QString, hex);
+        QFETCH(QColor, expected);
+        const QColor c = colorFromHex(hex);
+        QCOMPARE(c.rgba(), expected.rgba());
+        QCOMPARE(c.spec(), QColor::Rgb);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestColorFromHex)
+#include "tst_colorfromhex.moc"
