@@ -1,5 +1,6 @@
 pragma Singleton
 import QtQml
+import Orvane.Session
 
 // Text choice for bindings: `text: Lang.text("Вход в систему", "Sign In")` re-evaluates when the
 // language changes, because the language is read inside the binding's evaluation.

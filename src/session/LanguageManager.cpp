@@ -20,7 +20,7 @@ LanguageManager::LanguageManager(QObject *parent)
 
 LanguageManager &LanguageManager::shared()
 {
-    static LanguageManager *instance = new LanguageManager;
+    static LanguageManager *instance = new LanguageManager(nullptr);
     return *instance;
 }
 

@@ -24,7 +24,8 @@ public:
     static constexpr auto settingsKey = "appLanguage";
 
     // Reads (and on a missing or unknown value writes) the stored language.
-    explicit LanguageManager(QObject *parent = nullptr);
+    // No default argument: QML would otherwise build its own instance instead of calling create().
+    explicit LanguageManager(QObject *parent);
 
     static LanguageManager &shared();
     static LanguageManager *create(QQmlEngine *, QJSEngine *);

@@ -49,7 +49,7 @@ ThemeManager::ThemeManager(QObject *parent)
 
 ThemeManager &ThemeManager::shared()
 {
-    static ThemeManager *instance = new ThemeManager;
+    static ThemeManager *instance = new ThemeManager(nullptr);
     return *instance;
 }
 

@@ -24,7 +24,8 @@ class ThemeManager : public QObject
 public:
     static constexpr auto settingsKey = "themeMode";
 
-    explicit ThemeManager(QObject *parent = nullptr);
+    // No default argument: QML would otherwise build its own instance instead of calling create().
+    explicit ThemeManager(QObject *parent);
 
     static ThemeManager &shared();
     static ThemeManager *create(QQmlEngine *, QJSEngine *);

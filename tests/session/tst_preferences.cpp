@@ -30,7 +30,7 @@ private slots:
     void languageFirstStartWritesRussian()
     {
         QVERIFY(!settings().contains("appLanguage"));
-        LanguageManager manager;
+        LanguageManager manager(nullptr);
         QCOMPARE(manager.language(), AppLanguage::Ru);
         QCOMPARE(manager.languageCode(), "ru");
         QCOMPARE(settings().value("appLanguage").toString(), "ru");
@@ -55,14 +55,14 @@ private slots:
         QFETCH(QString, expected);
         QFETCH(QString, storedAfter);
         Preferences::setValue("appLanguage", stored);
-        LanguageManager manager;
+        LanguageManager manager(nullptr);
         QCOMPARE(manager.languageCode(), expected);
         QCOMPARE(settings().value("appLanguage").toString(), storedAfter);
     }
 
     void languageChangePersistsAndNotifies()
     {
-        LanguageManager manager;
+        LanguageManager manager(nullptr);
         QSignalSpy spy(&manager, &LanguageManager::languageChanged);
         manager.setLanguageCode("en");
         QCOMPARE(spy.count(), 1);
@@ -77,7 +77,7 @@ private slots:
         manager.setLanguage(AppLanguage::Ru);
         QCOMPARE(spy.count(), 2);
         QCOMPARE(manager.text("Вход", "Sign In"), "Вход");
-        QCOMPARE(LanguageManager().languageCode(), "ru"); // a new run reads it back
+        QCOMPARE(LanguageManager(nullptr).languageCode(), "ru"); // a new run reads it back
     }
 
     void themeStoredValues_data()
@@ -97,7 +97,7 @@ private slots:
         QFETCH(QString, expected);
         if (stored.isValid())
             Preferences::setValue("themeMode", stored);
-        ThemeManager manager;
+        ThemeManager manager(nullptr);
         QCOMPARE(manager.modeCode(), expected);
         QCOMPARE(manager.isDark(), expected == "dark");
         // Start never writes: an unknown value stays as it was, nothing appears when absent.
@@ -108,7 +108,7 @@ private slots:
     {
         QQuickWindow window;
         window.show();
-        ThemeManager manager;
+        ThemeManager manager(nullptr);
         QCoreApplication::processEvents();
         QSignalSpy darkSpy(&manager, &ThemeManager::isDarkChanged);
 

@@ -1,0 +1,19 @@
+import QtQuick
+import Orvane.Ui
+
+// A symbol by name (see Icons): `Icon { name: "eye.slash"; size: 16; color: colors.mutedForeground }`.
+Text {
+    id: root
+
+    property string name
+    property real size: 16
+    readonly property bool known: Icons.isKnown(name)
+
+    width: size
+    height: size
+    text: Icons.glyph(name)
+    font.family: Icons.fontFamily
+    font.pixelSize: size
+    horizontalAlignment: Text.AlignHCenter
+    verticalAlignment: Text.AlignVCenter
+}

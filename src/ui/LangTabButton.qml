@@ -1,0 +1,35 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import Orvane.Session
+
+// One tab of the language switcher; its label names its own language ("РУС", "ENG").
+AbstractButton {
+    id: control
+
+    property string lang: "ru"
+    property bool isSelected: false
+    property var colors: AppColors.current
+
+    text: lang === "en" ? "ENG" : "РУС"
+    leftPadding: 10
+    rightPadding: 10
+    topPadding: 6
+    bottomPadding: 6
+    font.pixelSize: 12
+    font.weight: Font.Medium
+
+    contentItem: Text {
+        text: control.text
+        font: control.font
+        color: control.colors.foreground
+        horizontalAlignment: Text.AlignHCenter
+        verticalAlignment: Text.AlignVCenter
+    }
+
+    background: Rectangle {
+        radius: 6
+        color: control.isSelected
+               ? Qt.rgba(control.colors.muted.r, control.colors.muted.g, control.colors.muted.b, 0.5)
+               : "transparent"
+    }
+}

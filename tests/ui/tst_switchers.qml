@@ -1,0 +1,88 @@
+import QtQuick
+import QtTest
+import Orvane.Session
+import Orvane.Ui
+
+Item {
+    id: root
+    width: 400
+    height: 300
+
+    LanguageSwitcher { id: languageSwitcher; y: 0 }
+    ThemeSwitcher { id: themeSwitcher; y: 60 }
+    Text { id: bound; y: 120; text: Lang.text("Вход в систему", "Sign In") }
+    Icon { id: unknownIcon; y: 160; name: "no.such.symbol" }
+    Avatar { id: avatar; y: 200; size: 36 }
+
+    TestCase {
+        name: "Switchers"
+        when: windowShown
+
+        function tab(parent, name) { return findChild(parent, name) }
+        function label(tab) { return findChild(tab, "themeTabLabel") }
+
+        function init() {
+            LanguageManager.language = "ru"
+            ThemeManager.mode = "light"
+            tryCompare(ThemeManager, "isDark", false)
+        }
+
+        function test_languageTabsAlwaysReadTheirOwnLanguage() {
+            const ru = tab(languageSwitcher, "langTab_ru")
+            const en = tab(languageSwitcher, "langTab_en")
+            verify(ru && en)
+            compare(ru.text, "РУС")
+            compare(en.text, "ENG")
+            verify(ru.isSelected && !en.isSelected)
+            mouseClick(en)
+            compare(LanguageManager.language, "en")
+            verify(en.isSelected && !ru.isSelected)
+            compare(ru.text, "РУС")
+            compare(en.text, "ENG")
+            compare(bound.text, "Sign In")
+            mouseClick(ru)
+            compare(LanguageManager.language, "ru")
+            compare(bound.text, "Вход в систему")
+        }
+
+        function test_themeTabShowsNameOnlyWhenSelected() {
+            const light = tab(themeSwitcher, "themeTab_light")
+            const dark = tab(themeSwitcher, "themeTab_dark")
+            verify(light && dark)
+            verify(label(light).visible)
+            verify(!label(dark).visible)
+            compare(label(light).text, "Светлая")
+            const narrow = dark.width
+
+            LanguageManager.language = "en"
+            compare(label(light).text, "Light")
+            compare(ThemeManager.mode, "light") // the language does not touch the theme
+
+            mouseClick(dark)
+            compare(ThemeManager.mode, "dark")
+            tryCompare(ThemeManager, "isDark", true)
+            verify(label(dark).visible)
+            verify(!label(light).visible)
+            compare(label(dark).text, "Dark")
+            verify(dark.width > narrow)
+            compare(AppColors.background, AppColors.dark.background)
+            compare(languageSwitcher.colors.background, AppColors.dark.background)
+        }
+
+        function test_unknownSymbolIsVisible() {
+            verify(!unknownIcon.known)
+            verify(unknownIcon.text.length > 0)
+        }
+
+        function test_avatarWithoutAddressShowsThePersonSymbol() {
+            verify(avatar.showsFallback)
+            verify(!avatar.loading)
+            avatar.source = "file:///nonexistent/picture.png"
+            tryCompare(avatar, "showsFallback", true)
+        }
+
+        function test_colorFromHexIsReachable() {
+            compare(AppColors.colorFromHex("#FCD34D"), Qt.rgba(0xfc / 255, 0xd3 / 255, 0x4d / 255, 1))
+        }
+    }
+}
