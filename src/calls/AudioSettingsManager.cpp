@@ -1,0 +1,95 @@
+#include "AudioSettingsManager.h"
+
+#include <QCoreApplication>
+#include <QJSEngine>
+#include <QSettings>
+
+#include <cmath>
+
+namespace {
+
+QSettings preferences()
+{
+    return QSettings(QStringLiteral("TheOrvane"), QStringLiteral("Teams"));
+}
+
+float unitValue(float value, float fallback)
+{
+    return std::isfinite(value) ? std::clamp(value, 0.0f, 1.0f) : fallback;
+}
+
+} // namespace
+
+AudioSettingsManager::AudioSettingsManager(QObject *parent)
+    : QObject(parent)
+{
+    loadSettings();
+}
+
+AudioSettingsManager *AudioSettingsManager::shared()
+{
+    static AudioSettingsManager *instance = new AudioSettingsManager(QCoreApplication::instance());
+    return instance;
+}
+
+AudioSettingsManager *AudioSettingsManager::create(QQmlEngine *, QJSEngine *)
+{
+    AudioSettingsManager *instance = shared();
+    QJSEngine::setObjectOwnership(instance, QJSEngine::CppOwnership);
+    return instance;
+}
+
+void AudioSettingsManager::loadSettings()
+{
+    QSettings settings = preferences();
+    // A stored 0 reads as "never set": the defaults come back.
+    const float volume = settings.value(QStringLiteral("callOutputVolume")).toFloat();
+    m_outputVolume = volume == 0.0f ? DefaultOutputVolume : unitValue(volume, DefaultOutputVolume);
+    const float sensitivity = settings.value(QStringLiteral("callInputSensitivity")).toFloat();
+    m_inputSensitivity = sensitivity == 0.0f ? DefaultInputSensitivity : unitValue(sensitivity, DefaultInputSensitivity);
+    const QVariant mic = settings.value(QStringLiteral("callMicEnabledByDefault"));
+    m_micEnabledByDefault = mic.isValid() ? mic.toBool() : true;
+    emit outputVolumeChanged();
+    emit inputSensitivityChanged();
+    emit micEnabledByDefaultChanged();
+}
+
+void AudioSettingsManager::saveSettings()
+{
+    QSettings settings = preferences();
+    settings.setValue(QStringLiteral("callOutputVolume"), m_outputVolume);
+    settings.setValue(QStringLiteral("callInputSensitivity"), m_inputSensitivity);
+    settings.setValue(QStringLiteral("callMicEnabledByDefault"), m_micEnabledByDefault);
+    settings.setValue(QStringLiteral("speakerVolume"), double(m_outputVolume));
+    settings.setValue(QStringLiteral("microphoneVolume"), double(m_inputSensitivity));
+    settings.setValue(QStringLiteral("enableMicBeforeCall"), m_micEnabledByDefault);
+}
+
+void AudioSettingsManager::setOutputVolume(float volume)
+{
+    volume = unitValue(volume, m_outputVolume);
+    if (volume == m_outputVolume)
+        return;
+    m_outputVolume = volume;
+    saveSettings();
+    emit outputVolumeChanged();
+}
+
+void AudioSettingsManager::setInputSensitivity(float sensitivity)
+{
+    sensitivity = unitValue(sensitivity, m_inputSensitivity);
+    if (sensitivity == m_inputSensitivity)
+        return;
+    m_inputSensitivity = sensitivity;
+    saveSettings();
+    emit inputSensitivityChanged();
+}
+
+void AudioSettingsManager::setMicEnabledByDefault(bool enabled)
+{
+    if (enabled == m_micEnabledByDefault)
+        return;
+    m_micEnabledByDefault = enabled;
+    saveSettings();
+    emit micEnabledByDefaultChanged();
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QObject>
+#include <QtQml/qqmlregistration.h>
+
+class QQmlEngine;
+class QJSEngine;
+
+// The member's call audio preferences. The settings page's call controls edit the same values,
+// so saving writes both key sets.
+class AudioSettingsManager : public QObject
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
+    Q_PROPERTY(float outputVolume READ outputVolume WRITE setOutputVolume NOTIFY outputVolumeChanged)
+    Q_PROPERTY(float inputSensitivity READ inputSensitivity WRITE setInputSensitivity NOTIFY inputSensitivityChanged)
+    Q_PROPERTY(bool micEnabledByDefault READ micEnabledByDefault WRITE setMicEnabledByDefault
+                   NOTIFY micEnabledByDefaultChanged)
+
+public:
+    static constexpr float DefaultOutputVolume = 0.8f;
+    static constexpr float DefaultInputSensitivity = 0.5f;
+
+    explicit AudioSettingsManager(QObject *parent = nullptr);
+
+    static AudioSettingsManager *shared();
+    static AudioSettingsManager *create(QQmlEngine *, QJSEngine *);
+
+    void loadSettings();
+    void saveSettings();
+
+    float outputVolume() const { return m_outputVolume; }
+    float inputSensitivity() const { return m_inputSensitivity; }
+    bool micEnabledByDefault() const { return m_micEnabledByDefault; }
+    // Each change is saved at once.
+    void setOutputVolume(float volume);
+    void setInputSensitivity(float sensitivity);
+    void setMicEnabledByDefault(bool enabled);
+
+signals:
+    void outputVolumeChanged();
+    void inputSensitivityChanged();
+    void micEnabledByDefaultChanged();
+
+private:
+    float m_outputVolume = DefaultOutputVolume;
+    float m_inputSensitivity = DefaultInputSensitivity;
+    bool m_micEnabledByDefault = true;
+};

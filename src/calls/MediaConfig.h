@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Where call audio comes from and goes to, and how ICE may reach the network.
+// Sources and sinks are gst-launch fragments so that tests can run the real call
+// pipeline with test tones and readable sinks instead of sound devices.
+struct MediaConfig
+{
+    QString sourceDescription = QStringLiteral("pulsesrc");
+    QString sinkDescription = QStringLiteral("pulsesink");
+    // "host:port" entries, tried in order; the first that resolves is used.
+    QStringList stunServers;
+    // When set, ICE gathers candidates on this local address only.
+    QString iceAddress;
+
+    // Production defaults, overridden by THEORVANE_STUN_SERVERS (comma or space separated,
+    // empty = no STUN) and THEORVANE_ICE_ADDRESS.
+    static MediaConfig fromEnvironment();
+    static QStringList defaultStunServers();
+
+    // "stun.example.org:3478", "stun:host:port" and "stun://host:port" all give
+    // {host, port}; anything without a usable port gives an empty host.
+    static std::pair<QString, quint16> parseStunServer(const QString &entry);
+
+    // First configured server whose host resolves, as "stun://host:port"; empty when none.
+    // Blocks on name resolution: call it off the GUI thread.
+    QString resolveStunServer() const;
+
+    // A built-in test source needs no microphone permission.
+    bool usesTestSource() const;
+};

@@ -1,0 +1,185 @@
+#pragma once
+
+#include "MediaConfig.h"
+
+#include <QHash>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <QVariantMap>
+#include <QtQml/qqmlregistration.h>
+
+#include <functional>
+#include <future>
+#include <memory>
+#include <optional>
+
+class QQmlEngine;
+class QJSEngine;
+typedef struct _GstElement GstElement;
+
+// One audio-only WebRTC call on a GStreamer pipeline built around webrtcbin.
+// Every callback and completion is delivered on the thread that owns the manager
+// (the GUI thread); GStreamer's streaming threads never touch its state.
+class WebRTCManager : public QObject
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
+    Q_PROPERTY(int connectionState READ connectionState NOTIFY connectionStateChanged)
+    Q_PROPERTY(bool isAudioEnabled READ isAudioEnabled NOTIFY isAudioEnabledChanged)
+    Q_PROPERTY(bool isMuted READ isMuted WRITE setMuted NOTIFY isMutedChanged)
+    Q_PROPERTY(bool isSpeakerEnabled READ isSpeakerEnabled WRITE setSpeakerEnabled NOTIFY isSpeakerEnabledChanged)
+    Q_PROPERTY(double outputVolume READ outputVolume WRITE setOutputVolume NOTIFY outputVolumeChanged)
+    Q_PROPERTY(double inputSensitivity READ inputSensitivity WRITE setInputSensitivity NOTIFY inputSensitivityChanged)
+    Q_PROPERTY(bool hasPeerConnection READ hasPeerConnection NOTIFY hasPeerConnectionChanged)
+    Q_PROPERTY(float inputLevel READ inputLevel NOTIFY inputLevelChanged)
+
+public:
+    enum PeerConnectionState { New = 0, Connecting = 1, Connected = 2, Disconnected = 3, Failed = 4, Closed = 5 };
+    Q_ENUM(PeerConnectionState)
+    enum SignalingState { Stable = 0, HaveLocalOffer = 1, HaveLocalPrAnswer = 2, HaveRemoteOffer = 3,
+                          HaveRemotePrAnswer = 4, SignalingClosed = 5 };
+    enum IceConnectionState { IceNew = 0, IceChecking = 1, IceConnected = 2, IceCompleted = 3, IceFailed = 4,
+                              IceDisconnected = 5, IceClosed = 6, IceCount = 7 };
+    enum IceGatheringState { GatheringNew = 0, Gathering = 1, GatheringComplete = 2 };
+    // The numbering of the signalling exchange: offer 0, provisional answer 1, answer 2.
+    enum SdpType { Offer = 0, PrAnswer = 1, Answer = 2 };
+
+    struct SessionDescription
+    {
+        SdpType type = Offer;
+        QString sdp;
+    };
+
+    struct IceCandidate
+    {
+        QString candidate;              // the SDP line, "candidate:..."
+        std::optional<QString> sdpMid;
+        int sdpMLineIndex = 0;
+        bool operator==(const IceCandidate &) const = default;
+    };
+
+    explicit WebRTCManager(MediaConfig config = MediaConfig::fromEnvironment(), QObject *parent = nullptr);
+    ~WebRTCManager() override;
+
+    // The process-wide instance, created on first use on the GUI thread and never released.
+    static WebRTCManager *shared();
+    static WebRTCManager *create(QQmlEngine *, QJSEngine *);
+
+    // Set once by the call manager; they survive close(). All run on the GUI thread.
+    std::function<void(const IceCandidate &)> onIceCandidate;
+    std::function<void(int state)> onConnectionStateChanged;
+    std::function<void()> onRemoteAudioTrack;
+
+    void createPeerConnection();
+    void createOffer(std::function<void(std::optional<SessionDescription>)> completion);
+    void createAnswer(std::function<void(std::optional<SessionDescription>)> completion);
+    // Completion(true) comes after the buffered remote candidates were added.
+    void setRemoteDescription(const SessionDescription &description, std::function<void(bool)> completion);
+    void addIceCandidate(const IceCandidate &candidate);
+    void close();
+
+    // Granted when the configured source is a test source or a capture device exists.
+    void checkMicrophonePermission(std::function<void(bool)> completion);
+    // Generates the process's DTLS certificate and resolves the STUN list in the background.
+    void warmUp();
+
+    static QVariantMap iceCandidateToDict(const IceCandidate &candidate);
+    static std::optional<IceCandidate> dictToIceCandidate(const QVariantMap &dict);
+
+    static QString peerConnectionStateName(int state);
+    static QString signalingStateName(int state);
+    static QString iceConnectionStateName(int state);
+    static QString iceGatheringStateName(int state);
+    // GStreamer enum nicks ("have-local-offer", ...) to the numbering above; -1 when unknown.
+    static int peerConnectionStateFromNick(const QString &nick);
+    static int signalingStateFromNick(const QString &nick);
+    static int iceConnectionStateFromNick(const QString &nick);
+    static int iceGatheringStateFromNick(const QString &nick);
+
+    int connectionState() const { return m_connectionState; }
+    // Sent-audio level after mute and sensitivity, 0..1 (RMS x 5, capped), for a call's meter.
+    float inputLevel() const { return m_inputLevel; }
+    bool isAudioEnabled() const { return m_isAudioEnabled; }
+    bool hasPeerConnection() const { return m_session != nullptr; }
+    bool hasRemoteDescription() const;
+    bool hasRemoteAudioTrack() const;
+    int pendingIceCandidateCount() const;
+
+    // Live controls; they also apply to the next call.
+    bool isMuted() const { return m_muted; }
+    void setMuted(bool muted);
+    bool isSpeakerEnabled() const { return m_speakerEnabled; }
+    void setSpeakerEnabled(bool enabled);
+    double outputVolume() const { return m_outputVolume; }
+    void setOutputVolume(double volume);
+    double inputSensitivity() const { return m_inputSensitivity; }
+    // Capture gain = 2 x sensitivity: 0.5 is unity, 1.0 is +6 dB, 0 silences the microphone.
+    void setInputSensitivity(double sensitivity);
+    static double captureGainForSensitivity(double sensitivity);
+
+    // Remote audio that stops flowing while connected for this long emits remoteAudioInactive().
+    int inactivityTimeoutMs() const { return m_inactivityTimeoutMs; }
+    void setInactivityTimeoutMs(int ms);
+
+    const MediaConfig &config() const { return m_config; }
+    void setConfig(const MediaConfig &config) { m_config = config; }
+    // The current call's pipeline (for inspection and tests); null without a connection.
+    GstElement *pipeline() const;
+    // Call pipelines alive in the process, finalised ones excluded.
+    static int alivePipelineCount();
+
+signals:
+    void connectionStateChanged();
+    void isAudioEnabledChanged();
+    void isMutedChanged();
+    void isSpeakerEnabledChanged();
+    void outputVolumeChanged();
+    void inputSensitivityChanged();
+    void hasPeerConnectionChanged();
+    void remoteAudioTrackAdded();
+    // First decoded remote audio of the current connection.
+    void remoteAudioStarted();
+    void remoteAudioInactive();
+    void remoteAudioResumed();
+    void iceConnectionStateChanged(int state);
+    void inputLevelChanged();
+
+public:
+    // One call's pipeline and what GStreamer's threads share with it (opaque).
+    struct Session;
+
+private:
+    friend struct Session;
+
+    void createDescription(bool offer, std::function<void(std::optional<SessionDescription>)> completion);
+    void addPendingIceCandidates();
+    void setConnectionState(int state);
+    void applyControls();
+    void checkInactivity();
+    bool ensureFactoryInitialized();
+    quint64 registerCompletion(std::function<void()> onAbandon);
+    bool takeCompletion(quint64 id);
+    void abandonCompletions();
+    QString stunServer();
+
+    MediaConfig m_config;
+    std::shared_ptr<Session> m_session;
+    QList<IceCandidate> m_pendingIceCandidates;
+    int m_connectionState = New;
+    bool m_isAudioEnabled = true;
+    bool m_factoryInitialized = false;
+    bool m_muted = false;
+    bool m_speakerEnabled = true;
+    double m_outputVolume = 1.0;
+    double m_inputSensitivity = 0.5;
+    int m_inactivityTimeoutMs = 5000;
+    bool m_inactive = false;
+    float m_inputLevel = 0;
+    quint64 m_nextCompletionId = 1;
+    QHash<quint64, std::function<void()>> m_abandonedCompletions;
+    QTimer m_inactivityTimer;
+    std::shared_future<QString> m_stunServer;
+    bool m_warmUpStarted = false;
+};

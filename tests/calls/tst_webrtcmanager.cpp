@@ -1,0 +1,379 @@
+// Two call pipelines in one process talk to each other over loopback, with test tones as
+// microphones and appsinks as speakers, and signalling passed directly between them.
+#include "AudioProbe.h"
+#include "OutputCapture.h"
+#include "WebRTCManager.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <gst/gst.h>
+
+namespace {
+
+constexpr int Wait = 20000; // generous: a loaded machine must not fail a correct call
+
+MediaConfig toneConfig(int frequency)
+{
+    MediaConfig config;
+    config.sourceDescription = QStringLiteral("audiotestsrc is-live=true wave=sine freq=%1 volume=0.3").arg(frequency);
+    config.sinkDescription = AudioProbe::sinkDescription();
+    config.iceAddress = QStringLiteral("127.0.0.1");
+    return config;
+}
+
+// One side of a call: the manager, what it decoded, and the candidates it produced.
+struct Peer
+{
+    explicit Peer(int frequency) : manager(toneConfig(frequency)), tone(frequency)
+    {
+        manager.onIceCandidate = [this](const WebRTCManager::IceCandidate &c) {
+            localCandidates.append(c);
+            if (forward)
+                forward(c);
+        };
+        manager.onConnectionStateChanged = [this](int state) { states.append(state); };
+    }
+
+    WebRTCManager manager;
+    int tone;
+    AudioProbe probe;
+    QList<WebRTCManager::IceCandidate> localCandidates;
+    std::function<void(const WebRTCManager::IceCandidate &)> forward;
+    QList<int> states;
+};
+
+// Waits for the completion of an asynchronous operation while the event loop runs.
+template<typename T>
+struct Result
+{
+    std::optional<T> value;
+    int calls = 0;
+    auto callback()
+    {
+        return [this](T v) {
+            value = std::move(v);
+            ++calls;
+        };
+    }
+};
+
+bool waitFor(const std::function<bool()> &condition, int timeout = Wait)
+{
+    QDeadlineTimer deadline(timeout);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QTest::qSleep(5);
+    }
+    return true;
+}
+
+// Offer from a, answer from b, candidates straight across. Returns false on any failure.
+bool negotiate(Peer &a, Peer &b)
+{
+    a.forward = [&b](const WebRTCManager::IceCandidate &c) { b.manager.addIceCandidate(c); };
+    b.forward = [&a](const WebRTCManager::IceCandidate &c) { a.manager.addIceCandidate(c); };
+    a.manager.createPeerConnection();
+    b.manager.createPeerConnection();
+    Result<std::optional<WebRTCManager::SessionDescription>> offer, answer;
+    Result<bool> remoteOffer, remoteAnswer;
+    a.manager.createOffer(offer.callback());
+    if (!waitFor([&] { return offer.calls > 0; }) || !*offer.value)
+        return false;
+    b.manager.setRemoteDescription(**offer.value, remoteOffer.callback());
+    if (!waitFor([&] { return remoteOffer.calls > 0; }) || !*remoteOffer.value)
+        return false;
+    b.manager.createAnswer(answer.callback());
+    if (!waitFor([&] { return answer.calls > 0; }) || !*answer.value)
+        return false;
+    a.manager.setRemoteDescription(**answer.value, remoteAnswer.callback());
+    return waitFor([&] { return remoteAnswer.calls > 0; }) && *remoteAnswer.value;
+}
+
+// Waits until `probe` has collected `ms` more milliseconds of audio and returns them.
+std::vector<float> nextAudio(AudioProbe &probe, int ms)
+{
+    const size_t wanted = size_t(AudioProbe::Rate) * size_t(ms) / 1000;
+    probe.clear();
+    if (!waitFor([&] { return probe.sampleCount() >= wanted; }))
+        return {};
+    return probe.lastSamples(wanted);
+}
+
+} // namespace
+
+class TestWebRTCManager : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        qputenv("THEORVANE_STUN_SERVERS", "");
+        gst_init(nullptr, nullptr);
+    }
+
+    void cleanup()
+    {
+        QTRY_COMPARE_WITH_TIMEOUT(WebRTCManager::alivePipelineCount(), 0, 3000);
+    }
+
+    void twoPeersHearEachOther()
+    {
+        Peer a(440), b(880);
+        QVERIFY(negotiate(a, b));
+        QVERIFY(a.probe.attach(a.manager.pipeline()));
+        QVERIFY(b.probe.attach(b.manager.pipeline()));
+        QTRY_COMPARE_WITH_TIMEOUT(a.manager.connectionState(), int(WebRTCManager::Connected), Wait);
+        QTRY_COMPARE_WITH_TIMEOUT(b.manager.connectionState(), int(WebRTCManager::Connected), Wait);
+        QVERIFY(a.states.contains(WebRTCManager::Connected));
+        QTRY_VERIFY_WITH_TIMEOUT(a.manager.hasRemoteAudioTrack(), Wait);
+        QTRY_VERIFY_WITH_TIMEOUT(b.manager.hasRemoteAudioTrack(), Wait);
+        QCOMPARE(a.manager.pendingIceCandidateCount(), 0);
+
+        // Every local candidate sits on the pinned address.
+        for (const auto &c : a.localCandidates + b.localCandidates)
+            QVERIFY2(c.candidate.contains(QLatin1String(" 127.0.0.1 ")), qPrintable(c.candidate));
+        QVERIFY(!a.localCandidates.isEmpty());
+        QCOMPARE(a.localCandidates.first().sdpMid.value_or(QString()).isEmpty(), false);
+
+        // Each side hears the other's tone, not its own. Skip the first half second, where the
+        // echo canceller and gain control settle.
+        nextAudio(a.probe, 500);
+        nextAudio(b.probe, 1);
+        for (Peer *listener : {&a, &b}) {
+            const int expected = listener == &a ? b.tone : a.tone;
+            const std::vector<float> heard = nextAudio(listener->probe, 400);
+            QVERIFY(!heard.empty());
+            const double db = AudioProbe::rmsDbfs(heard);
+            const double hz = AudioProbe::frequency(heard);
+            QVERIFY2(db > -30, qPrintable(QStringLiteral("level %1 dBFS").arg(db)));
+            QVERIFY2(std::abs(hz - expected) <= expected * 0.05,
+                     qPrintable(QStringLiteral("heard %1 Hz, expected %2 Hz").arg(hz).arg(expected)));
+        }
+
+        // Mute silences what a sends; b's decoded audio falls below -60 dBFS.
+        a.manager.setMuted(true);
+        QVERIFY(waitFor([&] { return AudioProbe::rmsDbfs(nextAudio(b.probe, 200)) < -60; }));
+        a.manager.setMuted(false);
+        QVERIFY(waitFor([&] { return AudioProbe::rmsDbfs(nextAudio(b.probe, 200)) > -30; }));
+
+        // Speaker off silences what b plays while a's audio still arrives.
+        b.manager.setSpeakerEnabled(false);
+        QVERIFY(waitFor([&] { return AudioProbe::rmsDbfs(nextAudio(b.probe, 200)) < -60; }));
+        b.manager.setSpeakerEnabled(true);
+
+        // Output volume scales playback: half the volume is about 6 dB down.
+        const double full = AudioProbe::rmsDbfs(nextAudio(b.probe, 300));
+        b.manager.setOutputVolume(0.5);
+        QVERIFY(waitFor([&] {
+            const double half = AudioProbe::rmsDbfs(nextAudio(b.probe, 300));
+            return half < full - 4 && half > full - 8;
+        }));
+
+        // Hang up on a's side: b notices the audio stopped, then closes too.
+        b.manager.setInactivityTimeoutMs(1000);
+        QSignalSpy inactive(&b.manager, &WebRTCManager::remoteAudioInactive);
+        a.probe.detach();
+        a.manager.close();
+        QCOMPARE(a.manager.connectionState(), int(WebRTCManager::New));
+        QVERIFY(!a.manager.hasPeerConnection());
+        QVERIFY(inactive.wait(Wait));
+        b.probe.detach();
+        b.manager.close();
+        QCOMPARE(WebRTCManager::alivePipelineCount(), 0);
+    }
+
+    void earlyCandidatesAreBufferedThenAdded()
+    {
+        Peer a(440), b(880);
+        a.manager.createPeerConnection();
+        Result<std::optional<WebRTCManager::SessionDescription>> offer, answer;
+        a.manager.createOffer(offer.callback());
+        QTRY_COMPARE_WITH_TIMEOUT(offer.calls, 1, Wait);
+        QVERIFY(offer.value->has_value());
+        QTRY_VERIFY_WITH_TIMEOUT(!a.localCandidates.isEmpty(), Wait);
+
+        OutputCapture output;
+        b.manager.createPeerConnection();
+        // Candidates that arrive before the offer are kept, not lost.
+        for (const auto &c : a.localCandidates)
+            b.manager.addIceCandidate(c);
+        const int early = int(a.localCandidates.size());
+        QCOMPARE(b.manager.pendingIceCandidateCount(), early);
+        QCOMPARE(output.count(QStringLiteral("[WebRTC] ICE candidate buffered (remote description not set)")), early);
+        a.forward = [&b](const WebRTCManager::IceCandidate &c) { b.manager.addIceCandidate(c); };
+        b.forward = [&a](const WebRTCManager::IceCandidate &c) { a.manager.addIceCandidate(c); };
+
+        Result<bool> remoteOffer, remoteAnswer;
+        b.manager.setRemoteDescription(**offer.value, remoteOffer.callback());
+        QTRY_COMPARE_WITH_TIMEOUT(remoteOffer.calls, 1, Wait);
+        QVERIFY(*remoteOffer.value);
+        QCOMPARE(b.manager.pendingIceCandidateCount(), 0);
+        const int added = output.indexOf(QStringLiteral("[WebRTC] Added %1 pending ICE candidates").arg(early));
+        QVERIFY(added > output.indexOf(QStringLiteral("[WebRTC] Remote description set successfully")));
+
+        b.manager.createAnswer(answer.callback());
+        QTRY_COMPARE_WITH_TIMEOUT(answer.calls, 1, Wait);
+        QVERIFY(answer.value->has_value());
+        QCOMPARE(answer.value->value().type, WebRTCManager::Answer);
+        // b's own candidates reach a before a has the answer: buffered there as well.
+        QTRY_VERIFY_WITH_TIMEOUT(a.manager.pendingIceCandidateCount() > 0, Wait);
+        a.manager.setRemoteDescription(**answer.value, remoteAnswer.callback());
+        QTRY_COMPARE_WITH_TIMEOUT(remoteAnswer.calls, 1, Wait);
+        QVERIFY(*remoteAnswer.value);
+
+        // The buffered candidates were really used: the call comes up.
+        QTRY_COMPARE_WITH_TIMEOUT(b.manager.connectionState(), int(WebRTCManager::Connected), Wait);
+        QTRY_COMPARE_WITH_TIMEOUT(a.manager.connectionState(), int(WebRTCManager::Connected), Wait);
+        a.manager.close();
+        b.manager.close();
+    }
+
+    void secondPeerConnectionClosesTheFirst()
+    {
+        Peer a(440);
+        a.manager.createPeerConnection();
+        GstElement *first = a.manager.pipeline();
+        QVERIFY(first);
+        QCOMPARE(WebRTCManager::alivePipelineCount(), 1);
+
+        OutputCapture output;
+        a.manager.createPeerConnection();
+        const int closing = output.indexOf(QStringLiteral("[WebRTC] Closing connection..."));
+        const int closed = output.indexOf(QStringLiteral("[WebRTC] Connection closed"));
+        const int created = output.indexOf(QStringLiteral("[WebRTC] ✅ Peer connection created with audio"));
+        QVERIFY(closing >= 0);
+        QVERIFY(closing < closed && closed < created);
+        QCOMPARE(WebRTCManager::alivePipelineCount(), 1);
+        QVERIFY(a.manager.hasPeerConnection());
+        a.manager.close();
+    }
+
+    void closeResetsStateAndFailsWaitingFlows()
+    {
+        Peer a(440);
+        a.manager.createPeerConnection();
+        a.manager.addIceCandidate({QStringLiteral("candidate:1 1 UDP 2015363327 127.0.0.1 40000 typ host"),
+                                   QStringLiteral("0"), 0});
+        QCOMPARE(a.manager.pendingIceCandidateCount(), 1);
+
+        // A flow waiting for an offer resumes exactly once, with nothing, when the call closes.
+        Result<std::optional<WebRTCManager::SessionDescription>> offer;
+        Result<bool> remote;
+        a.manager.createOffer(offer.callback());
+        a.manager.setRemoteDescription({WebRTCManager::Offer, QStringLiteral("v=0\r\n")}, remote.callback());
+        a.manager.close();
+        QCOMPARE(a.manager.connectionState(), int(WebRTCManager::New));
+        QVERIFY(a.manager.isAudioEnabled());
+        QCOMPARE(a.manager.pendingIceCandidateCount(), 0);
+        QVERIFY(!a.manager.hasRemoteDescription());
+        QTRY_COMPARE_WITH_TIMEOUT(offer.calls, 1, Wait);
+        QVERIFY(!offer.value->has_value());
+        QTRY_COMPARE_WITH_TIMEOUT(remote.calls, 1, Wait);
+        QVERIFY(!*remote.value);
+        QTest::qWait(100);
+        QCOMPARE(offer.calls, 1);
+        QCOMPARE(remote.calls, 1);
+
+        // Without a connection, candidates are dropped and every operation fails cleanly.
+        a.manager.addIceCandidate({QStringLiteral("candidate:1 1 UDP 1 127.0.0.1 1 typ host"), std::nullopt, 0});
+        QCOMPARE(a.manager.pendingIceCandidateCount(), 0);
+        Result<std::optional<WebRTCManager::SessionDescription>> noAnswer;
+        a.manager.createAnswer(noAnswer.callback());
+        QTRY_COMPARE_WITH_TIMEOUT(noAnswer.calls, 1, Wait);
+        QVERIFY(!noAnswer.value->has_value());
+    }
+
+    void badRemoteInputIsRefused()
+    {
+        Peer a(440);
+        a.manager.createPeerConnection();
+        OutputCapture output;
+
+        Result<bool> garbage;
+        a.manager.setRemoteDescription({WebRTCManager::Offer, QStringLiteral("not a session description")},
+                                       garbage.callback());
+        QTRY_COMPARE_WITH_TIMEOUT(garbage.calls, 1, Wait);
+        QVERIFY(!*garbage.value);
+        QVERIFY(!a.manager.hasRemoteDescription());
+
+        // An answer before any offer is a signalling error, reported and not applied.
+        Peer b(880);
+        b.manager.createPeerConnection();
+        Result<std::optional<WebRTCManager::SessionDescription>> offer;
+        b.manager.createOffer(offer.callback());
+        QTRY_COMPARE_WITH_TIMEOUT(offer.calls, 1, Wait);
+        Result<bool> wrongType;
+        a.manager.setRemoteDescription({WebRTCManager::Answer, offer.value->value().sdp}, wrongType.callback());
+        QTRY_COMPARE_WITH_TIMEOUT(wrongType.calls, 1, Wait);
+        QVERIFY(!*wrongType.value);
+        QCOMPARE(output.lines().filter(QStringLiteral("[WebRTC] Set remote description error: ")).size(), 2);
+
+        // Once a real offer is set, malformed or foreign candidates are refused with a reason.
+        Result<bool> good;
+        a.manager.setRemoteDescription(offer.value->value(), good.callback());
+        QTRY_COMPARE_WITH_TIMEOUT(good.calls, 1, Wait);
+        QVERIFY(*good.value);
+        a.manager.addIceCandidate({QStringLiteral("candidate:garbage"), QStringLiteral("0"), 0});
+        a.manager.addIceCandidate({QStringLiteral("candidate:1 1 UDP 2015363327 127.0.0.1 40000 typ host"),
+                                   QStringLiteral("0"), 3});
+        a.manager.addIceCandidate({QStringLiteral("candidate:1 1 UDP 2015363327 192.0.2.7 40000 typ host"),
+                                   QStringLiteral("0"), 0});
+        QCOMPARE(output.lines().filter(QStringLiteral("[WebRTC] Add ICE candidate error: ")).size(), 3);
+        a.manager.addIceCandidate({QStringLiteral("candidate:1 1 UDP 2015363327 127.0.0.1 40000 typ host"),
+                                   QStringLiteral("0"), 0});
+        QCOMPARE(output.count(QStringLiteral("[WebRTC] ICE candidate added")), 1);
+        a.manager.close();
+        b.manager.close();
+    }
+
+    void testSourceNeedsNoPermission()
+    {
+        Peer a(440);
+        Result<bool> granted;
+        OutputCapture output;
+        a.manager.checkMicrophonePermission(granted.callback());
+        QTRY_COMPARE_WITH_TIMEOUT(granted.calls, 1, Wait);
+        QVERIFY(*granted.value);
+        QCOMPARE(output.count(QStringLiteral("[WebRTC] ✅ Microphone access granted")), 1);
+    }
+
+    void controlsApplyToTheNextCall()
+    {
+        // Set before the call starts (a call that starts muted): the new pipeline honours them.
+        Peer a(440);
+        a.manager.setMuted(true);
+        a.manager.setSpeakerEnabled(false);
+        a.manager.setOutputVolume(0.25);
+        a.manager.setInputSensitivity(1.0);
+        a.manager.createPeerConnection();
+        GstElement *capture = gst_bin_get_by_name(GST_BIN(a.manager.pipeline()), "capture_volume");
+        GstElement *playback = gst_bin_get_by_name(GST_BIN(a.manager.pipeline()), "playback_volume");
+        gboolean captureMuted = FALSE, playbackMuted = FALSE;
+        double gain = 0, volume = 0;
+        g_object_get(capture, "mute", &captureMuted, "volume", &gain, nullptr);
+        g_object_get(playback, "mute", &playbackMuted, "volume", &volume, nullptr);
+        QVERIFY(captureMuted);
+        QVERIFY(playbackMuted);
+        QCOMPARE(gain, 2.0);
+        QCOMPARE(volume, 0.25);
+        a.manager.setInputSensitivity(0.5);
+        g_object_get(capture, "volume", &gain, nullptr);
+        QCOMPARE(gain, 1.0);
+        gst_object_unref(capture);
+        gst_object_unref(playback);
+        // Out-of-range input is clamped, not passed to the mixer.
+        a.manager.setOutputVolume(7);
+        QCOMPARE(a.manager.outputVolume(), 1.0);
+        a.manager.setOutputVolume(std::nan(""));
+        QCOMPARE(a.manager.outputVolume(), 1.0);
+        a.manager.close();
+        QVERIFY(a.manager.isMuted());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWebRTCManager)
+#include "tst_webrtcmanager.moc"
