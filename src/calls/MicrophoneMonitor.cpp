@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <mutex>
 
 namespace {
 
@@ -107,9 +108,27 @@ void MicrophoneMonitor::startMonitoring()
     // Runs on the capture thread. stopMonitoring() takes the pipeline to NULL, which joins that
     // thread, before this object can go away; posted steps die with the object.
     gst_bus_set_sync_handler(bus, +[](GstBus *, GstMessage *message, gpointer data) -> GstBusSyncReply {
-        // Only an error is kept, for the start-up failure report; nothing else reads this bus.
-        if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR)
-            return GST_BUS_PASS;
+        auto *self = static_cast<MicrophoneMonitor *>(data);
+        if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) {
+            GError *error = nullptr;
+            gst_message_parse_error(message, &error, nullptr);
+            const QString reason = QString::fromUtf8(error ? error->message : "unknown error");
+            if (error)
+                g_error_free(error);
+            {
+                std::lock_guard lock(self->m_errorMutex);
+                self->m_lastError = reason;
+            }
+            // A device that fails after the start (opened lazily) stops the monitor.
+            QMetaObject::invokeMethod(self, [self, reason] {
+                if (!self->m_pipeline)
+                    return;
+                diag(QStringLiteral("Failed to start audio engine: ") + reason);
+                self->stopMonitoring();
+            }, Qt::QueuedConnection);
+            gst_message_unref(message);
+            return GST_BUS_DROP;
+        }
         const GstStructure *s = gst_message_get_structure(message);
         if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_ELEMENT || !gst_structure_has_name(s, "level")) {
             gst_message_unref(message); // a dropping sync handler owns the message
@@ -122,7 +141,6 @@ void MicrophoneMonitor::startMonitoring()
         G_GNUC_END_IGNORE_DEPRECATIONS
         gst_message_unref(message);
         const float level = levelForRms(std::pow(10.0, db / 20.0));
-        auto *self = static_cast<MicrophoneMonitor *>(data);
         QMetaObject::invokeMethod(self, [self, level] {
             if (self->m_pipeline)
                 self->setLevel(level);
@@ -132,14 +150,10 @@ void MicrophoneMonitor::startMonitoring()
 
     if (gst_element_set_state(pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         QString reason = QStringLiteral("the capture device did not start");
-        if (GstMessage *message = gst_bus_pop_filtered(bus, GST_MESSAGE_ERROR)) {
-            GError *err = nullptr;
-            gst_message_parse_error(message, &err, nullptr);
-            if (err) {
-                reason = QString::fromUtf8(err->message);
-                g_error_free(err);
-            }
-            gst_message_unref(message);
+        {
+            std::lock_guard lock(m_errorMutex);
+            if (!m_lastError.isEmpty())
+                reason = std::exchange(m_lastError, {});
         }
         gst_element_set_state(pipeline, GST_STATE_NULL);
         gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);

@@ -3,6 +3,9 @@
 #include "MediaConfig.h"
 
 #include <QObject>
+#include <QString>
+
+#include <mutex>
 #include <QtQml/qqmlregistration.h>
 
 typedef struct _GstElement GstElement;
@@ -50,4 +53,6 @@ private:
     MediaConfig m_config;
     GstElement *m_pipeline = nullptr;
     float m_level = 0;
+    std::mutex m_errorMutex; // the capture thread reports, the GUI thread reads
+    QString m_lastError;
 };

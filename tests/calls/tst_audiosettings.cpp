@@ -1,0 +1,114 @@
+// Call audio preferences as stored between runs.
+#include "AudioSettingsManager.h"
+
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestAudioSettings : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_config;
+
+    static QSettings store() { return QSettings(QStringLiteral("TheOrvane"), QStringLiteral("Teams")); }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_config.isValid());
+        qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
+    }
+
+    void init()
+    {
+        store().clear();
+    }
+
+    void defaultsWithNothingStored()
+    {
+        AudioSettingsManager settings;
+        QCOMPARE(settings.outputVolume(), 0.8f);
+        QCOMPARE(settings.inputSensitivity(), 0.5f);
+        QVERIFY(settings.micEnabledByDefault());
+    }
+
+    void storedValuesComeBack_data()
+    {
+        QTest::addColumn<QVariant>("volume");
+        QTest::addColumn<QVariant>("sensitivity");
+        QTest::addColumn<QVariant>("mic");
+        QTest::addColumn<float>("expectedVolume");
+        QTest::addColumn<float>("expectedSensitivity");
+        QTest::addColumn<bool>("expectedMic");
+        QTest::newRow("stored values") << QVariant(0.3f) << QVariant(0.9f) << QVariant(false) << 0.3f << 0.9f << false;
+        QTest::newRow("zero means default") << QVariant(0.0f) << QVariant(0.0f) << QVariant(true) << 0.8f << 0.5f
+                                            << true;
+        QTest::newRow("out of range is clamped") << QVariant(4.0f) << QVariant(-2.0f) << QVariant() << 1.0f << 0.0f
+                                                 << true;
+        QTest::newRow("text flag") << QVariant() << QVariant() << QVariant(QStringLiteral("false")) << 0.8f << 0.5f
+                                   << false;
+    }
+
+    void storedValuesComeBack()
+    {
+        QFETCH(QVariant, volume);
+        QFETCH(QVariant, sensitivity);
+        QFETCH(QVariant, mic);
+        {
+            QSettings s = store();
+            if (volume.isValid())
+                s.setValue(QStringLiteral("callOutputVolume"), volume);
+            if (sensitivity.isValid())
+                s.setValue(QStringLiteral("callInputSensitivity"), sensitivity);
+            if (mic.isValid())
+                s.setValue(QStringLiteral("callMicEnabledByDefault"), mic);
+        }
+        AudioSettingsManager settings;
+        QTEST(settings.outputVolume(), "expectedVolume");
+        QTEST(settings.inputSensitivity(), "expectedSensitivity");
+        QTEST(settings.micEnabledByDefault(), "expectedMic");
+    }
+
+    void changesAreSavedToBothKeySets()
+    {
+        {
+            AudioSettingsManager settings;
+            QSignalSpy volume(&settings, &AudioSettingsManager::outputVolumeChanged);
+            settings.setOutputVolume(0.25f);
+            settings.setOutputVolume(0.25f);
+            QCOMPARE(volume.size(), 1);
+            settings.setInputSensitivity(0.75f);
+            settings.setMicEnabledByDefault(false);
+        }
+        QSettings s = store();
+        QCOMPARE(s.value(QStringLiteral("callOutputVolume")).toFloat(), 0.25f);
+        QCOMPARE(s.value(QStringLiteral("callInputSensitivity")).toFloat(), 0.75f);
+        QCOMPARE(s.value(QStringLiteral("callMicEnabledByDefault")).toBool(), false);
+        // The settings page's call controls read the same values.
+        QCOMPARE(s.value(QStringLiteral("speakerVolume")).toDouble(), 0.25);
+        QCOMPARE(s.value(QStringLiteral("microphoneVolume")).toDouble(), 0.75);
+        QCOMPARE(s.value(QStringLiteral("enableMicBeforeCall")).toBool(), false);
+
+        AudioSettingsManager reloaded;
+        QCOMPARE(reloaded.outputVolume(), 0.25f);
+        QCOMPARE(reloaded.inputSensitivity(), 0.75f);
+        QVERIFY(!reloaded.micEnabledByDefault());
+    }
+
+    void zeroVolumeIsStoredButComesBackAsDefault()
+    {
+        {
+            AudioSettingsManager settings;
+            settings.setOutputVolume(0.0f);
+            QCOMPARE(settings.outputVolume(), 0.0f);
+        }
+        QCOMPARE(store().value(QStringLiteral("callOutputVolume")).toFloat(), 0.0f);
+        AudioSettingsManager reloaded;
+        QCOMPARE(reloaded.outputVolume(), 0.8f);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAudioSettings)
+#include "tst_audiosettings.moc"

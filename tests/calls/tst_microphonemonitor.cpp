@@ -1,0 +1,136 @@
+// The microphone test's meter, fed by a real capture pipeline with a test tone of known RMS.
+#include "MicrophoneMonitor.h"
+#include "OutputCapture.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+namespace {
+
+constexpr int Wait = 15000;
+
+MediaConfig toneOfRms(double rms)
+{
+    MediaConfig config;
+    // A sine's RMS is its amplitude / sqrt(2).
+    config.sourceDescription =
+        QStringLiteral("audiotestsrc is-live=true wave=sine freq=1000 volume=%1").arg(rms * std::sqrt(2.0), 0, 'f', 6);
+    return config;
+}
+
+} // namespace
+
+class TestMicrophoneMonitor : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void levelAndBarsFromCapture_data()
+    {
+        QTest::addColumn<double>("rms");
+        QTest::addColumn<double>("level");
+        QTest::addColumn<int>("bars");
+        QTest::newRow("rms 0.1") << 0.1 << 0.5 << 10;
+        QTest::newRow("rms 0.2") << 0.2 << 1.0 << 20;
+        QTest::newRow("rms 0.5 caps at 1") << 0.5 << 1.0 << 20;
+        QTest::newRow("rms 0.02") << 0.02 << 0.1 << 2;
+    }
+
+    void levelAndBarsFromCapture()
+    {
+        QFETCH(double, rms);
+        QFETCH(double, level);
+        QFETCH(int, bars);
+        MicrophoneMonitor monitor(toneOfRms(rms));
+        monitor.startMonitoring();
+        QVERIFY(monitor.isRunning());
+        QTRY_VERIFY_WITH_TIMEOUT(std::abs(monitor.level() - level) < 0.01, Wait);
+        QCOMPARE(monitor.bars(), bars);
+        monitor.stopMonitoring();
+    }
+
+    void startTwiceStopTwice()
+    {
+        MicrophoneMonitor monitor(toneOfRms(0.1));
+        QSignalSpy running(&monitor, &MicrophoneMonitor::isRunningChanged);
+        monitor.startMonitoring();
+        monitor.startMonitoring();
+        QCOMPARE(running.size(), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(monitor.level() > 0.4f, Wait);
+
+        monitor.stopMonitoring();
+        QVERIFY(!monitor.isRunning());
+        // Levels measured before the stop may still be queued; the meter ends at zero.
+        QTRY_COMPARE_WITH_TIMEOUT(monitor.level(), 0.0f, Wait);
+        QTest::qWait(50);
+        QCOMPARE(monitor.level(), 0.0f);
+        monitor.stopMonitoring();
+        QCOMPARE(running.size(), 2);
+
+        // A later start works again.
+        monitor.startMonitoring();
+        QTRY_VERIFY_WITH_TIMEOUT(monitor.level() > 0.4f, Wait);
+    }
+
+    void failedStartStaysStopped_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::newRow("no such element") << QStringLiteral("nosuchaudiosource");
+        QTest::newRow("no such device") << QStringLiteral("pulsesrc device=no-such-device-anywhere");
+    }
+
+    void failedStartStaysStopped()
+    {
+        QFETCH(QString, source);
+        MediaConfig config;
+        config.sourceDescription = source;
+        MicrophoneMonitor monitor(config);
+        OutputCapture output;
+        monitor.startMonitoring();
+        // A device may fail only once the capture has begun: the monitor stops itself then.
+        QTRY_VERIFY_WITH_TIMEOUT(!monitor.isRunning(), Wait);
+        QCOMPARE(monitor.level(), 0.0f);
+        QCOMPARE(output.lines().filter(QStringLiteral("Failed to start audio engine: ")).size(), 1);
+    }
+
+    void bars_data()
+    {
+        QTest::addColumn<float>("level");
+        QTest::addColumn<int>("lit");
+        QTest::newRow("silence") << 0.0f << 0;
+        QTest::newRow("any sound lights one") << 0.0001f << 1;
+        QTest::newRow("0.05") << 0.05f << 1;
+        QTest::newRow("0.051") << 0.051f << 2;
+        QTest::newRow("0.5") << 0.5f << 10;
+        QTest::newRow("full") << 1.0f << 20;
+        QTest::newRow("above full") << 3.0f << 20;
+    }
+
+    void bars()
+    {
+        QFETCH(float, level);
+        QFETCH(int, lit);
+        QCOMPARE(MicrophoneMonitor::litBars(level), lit);
+        for (int i = 0; i < MicrophoneMonitor::BarCount; ++i)
+            QCOMPARE(MicrophoneMonitor::isBarLit(i, level), i < lit);
+        QVERIFY(!MicrophoneMonitor::isBarLit(20, level));
+        QVERIFY(!MicrophoneMonitor::isBarLit(-1, level));
+    }
+
+    void barColorsAndLevelMapping()
+    {
+        for (int i = 0; i < 20; ++i) {
+            const auto expected = i < 12 ? MicrophoneMonitor::Green
+                : i < 16                 ? MicrophoneMonitor::Yellow
+                                         : MicrophoneMonitor::Red;
+            QCOMPARE(MicrophoneMonitor::barColor(i), expected);
+        }
+        QCOMPARE(MicrophoneMonitor::levelForRms(0.1), 0.5f);
+        QCOMPARE(MicrophoneMonitor::levelForRms(0.2), 1.0f);
+        QCOMPARE(MicrophoneMonitor::levelForRms(0.0), 0.0f);
+        QCOMPARE(MicrophoneMonitor::levelForRms(std::nan("")), 0.0f);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMicrophoneMonitor)
+#include "tst_microphonemonitor.moc"
