@@ -1,0 +1,193 @@
+// Loopback call set-up and running cost: two call pipelines in this process, test tones as
+// microphones, fakesinks as speakers, ICE on 127.0.0.1 only and no STUN.
+//
+//   bench_calls [--calls N] [--cpu-seconds S] [--no-warmup]
+//
+// answer_to_connected_ms: from the callee creating its answer to both sides connected.
+// connected_to_audio_ms: from a side's connection to its first decoded remote audio (worst side).
+// call_cpu_percent: process CPU while one call runs, per side (one client's share).
+// first_call_setup_to_offer_ms: first call's pipeline creation to its offer (DTLS certificate
+// included unless warmed up).
+#include "WebRTCManager.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <vector>
+
+namespace {
+
+bool waitFor(const std::function<bool()> &condition, int timeoutMs = 20000)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::usleep(500);
+    }
+    return true;
+}
+
+MediaConfig config(int frequency)
+{
+    MediaConfig c;
+    c.sourceDescription = QStringLiteral("audiotestsrc is-live=true wave=sine freq=%1 volume=0.3").arg(frequency);
+    c.sinkDescription = QStringLiteral("fakesink sync=true");
+    c.iceAddress = QStringLiteral("127.0.0.1");
+    return c;
+}
+
+double processCpuSeconds()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+struct Timing
+{
+    double answerToConnected = 0;
+    double connectedToAudio = 0;
+};
+
+struct Side
+{
+    explicit Side(int frequency) : manager(config(frequency))
+    {
+        QObject::connect(&manager, &WebRTCManager::remoteAudioStarted, [this] { audioAt = clock.nsecsElapsed(); });
+        manager.onConnectionStateChanged = [this](int state) {
+            if (state == WebRTCManager::Connected && connectedAt < 0)
+                connectedAt = clock.nsecsElapsed();
+        };
+    }
+    void reset()
+    {
+        connectedAt = audioAt = -1;
+    }
+    WebRTCManager manager;
+    QElapsedTimer clock;
+    qint64 connectedAt = -1;
+    qint64 audioAt = -1;
+};
+
+std::optional<Timing> oneCall(Side &a, Side &b, int cpuSeconds, double *cpuPercent, double *offerMs = nullptr)
+{
+    QElapsedTimer setup;
+    setup.start();
+    a.reset();
+    b.reset();
+    a.manager.onIceCandidate = [&](const WebRTCManager::IceCandidate &c) { b.manager.addIceCandidate(c); };
+    b.manager.onIceCandidate = [&](const WebRTCManager::IceCandidate &c) { a.manager.addIceCandidate(c); };
+    a.manager.createPeerConnection();
+    b.manager.createPeerConnection();
+
+    std::optional<std::optional<WebRTCManager::SessionDescription>> offer, answer;
+    std::optional<bool> offerSet;
+    a.manager.createOffer([&](auto d) { offer = d; });
+    if (!waitFor([&] { return offer.has_value(); }) || !*offer)
+        return std::nullopt;
+    if (offerMs)
+        *offerMs = double(setup.nsecsElapsed()) / 1e6;
+    b.manager.setRemoteDescription(**offer, [&](bool ok) { offerSet = ok; });
+    if (!waitFor([&] { return offerSet.has_value(); }) || !*offerSet)
+        return std::nullopt;
+
+    QElapsedTimer clock;
+    clock.start();
+    a.clock = b.clock = clock;
+    b.manager.createAnswer([&](auto d) {
+        answer = d;
+        if (d)
+            a.manager.setRemoteDescription(*d, [](bool) {});
+    });
+    if (!waitFor([&] { return a.connectedAt >= 0 && b.connectedAt >= 0 && a.audioAt >= 0 && b.audioAt >= 0; }))
+        return std::nullopt;
+
+    Timing timing;
+    timing.answerToConnected = double(std::max(a.connectedAt, b.connectedAt)) / 1e6;
+    timing.connectedToAudio = double(std::max(a.audioAt - a.connectedAt, b.audioAt - b.connectedAt)) / 1e6;
+
+    if (cpuPercent) {
+        const double cpuStart = processCpuSeconds();
+        QElapsedTimer wall;
+        wall.start();
+        waitFor([&] { return wall.elapsed() >= cpuSeconds * 1000; }, cpuSeconds * 1000 + 1000);
+        *cpuPercent = (processCpuSeconds() - cpuStart) / (double(wall.nsecsElapsed()) / 1e9) * 100.0;
+    }
+    a.manager.close();
+    b.manager.close();
+    return timing;
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : (v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("THEORVANE_STUN_SERVERS", "");
+    QCoreApplication app(argc, argv);
+    int calls = 10;
+    int cpuSeconds = 5;
+    bool warm = true;
+    const QStringList args = app.arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--calls") && i + 1 < args.size())
+            calls = std::max(1, args[++i].toInt());
+        else if (args[i] == QLatin1String("--cpu-seconds") && i + 1 < args.size())
+            cpuSeconds = std::max(1, args[++i].toInt());
+        else if (args[i] == QLatin1String("--no-warmup"))
+            warm = false;
+    }
+
+    // The diagnostics of every call would drown the figures.
+    std::fflush(stdout);
+    FILE *figures = fdopen(dup(fileno(stdout)), "w");
+    if (!freopen("/dev/null", "w", stdout))
+        return 1;
+
+    Side a(440), b(880);
+    if (warm) {
+        a.manager.warmUp();
+        b.manager.warmUp();
+        waitFor([] { return false; }, 1500);
+    }
+
+    std::vector<double> toConnected, toAudio;
+    double firstOfferMs = 0;
+    for (int i = 0; i < calls; ++i) {
+        const auto timing = oneCall(a, b, cpuSeconds, nullptr, i == 0 ? &firstOfferMs : nullptr);
+        if (!timing) {
+            std::fprintf(figures, "call %d failed\n", i + 1);
+            return 1;
+        }
+        std::fprintf(figures, "call %d: answer_to_connected=%.1f ms connected_to_audio=%.1f ms\n", i + 1,
+                     timing->answerToConnected, timing->connectedToAudio);
+        toConnected.push_back(timing->answerToConnected);
+        toAudio.push_back(timing->connectedToAudio);
+    }
+    double cpu = 0;
+    if (!oneCall(a, b, cpuSeconds, &cpu)) {
+        std::fprintf(figures, "cpu call failed\n");
+        return 1;
+    }
+    std::fprintf(figures, "first_call_setup_to_offer_ms=%.1f\n", firstOfferMs);
+    std::fprintf(figures, "answer_to_connected_ms=%.1f\n", median(toConnected));
+    std::fprintf(figures, "answer_to_connected_max_ms=%.1f\n", *std::max_element(toConnected.begin(), toConnected.end()));
+    std::fprintf(figures, "connected_to_audio_ms=%.1f\n", median(toAudio));
+    std::fprintf(figures, "connected_to_audio_max_ms=%.1f\n", *std::max_element(toAudio.begin(), toAudio.end()));
+    std::fprintf(figures, "call_cpu_percent=%.1f\n", cpu / 2);
+    std::fprintf(figures, "call_cpu_percent_both_sides=%.1f\n", cpu);
+    std::fclose(figures);
+    return 0;
+}
