@@ -1,0 +1,58 @@
+#pragma once
+
+#include "APIError.h"
+#include "AccountRecords.h"
+#include "MessagingRecords.h"
+
+#include <QObject>
+#include <QString>
+
+#include <QCoro/QCoroTask>
+
+#include <chrono>
+#include <optional>
+
+class HttpSession;
+struct HttpAnswer;
+
+// The client of the server's JSON API under /api/mobile. Stateless between calls: no token, no retry
+// beyond waiting for connectivity. Every operation starts and resumes on the GUI thread.
+class APIClient : public QObject
+{
+    Q_OBJECT
+public:
+    // Created at first use with the configured server address; never released.
+    static APIClient *shared();
+
+    // serverURL is the server's base address (no "/api/mobile"); tests point it at 127.0.0.1.
+    explicit APIClient(const QString &serverURL, QObject *parent = nullptr);
+    ~APIClient() override;
+
+    QString baseURL() const { return m_baseURL; }
+
+    QCoro::Task<APIResult<AuthResponse>> login(QString email, QString password);
+    QCoro::Task<APIResult<AuthResponse>> checkToken(QString token);
+    QCoro::Task<APIResult<ProfileResponse>> getProfile(QString token);
+    QCoro::Task<APIResult<qint64>> getUnreadCount(QString token);
+    QCoro::Task<APIResult<ConversationsResponse>> getConversations(QString token);
+    QCoro::Task<APIResult<MessagesResponse>> getMessages(QString token, QString participantId);
+    QCoro::Task<APIResult<SendMessageResponse>> sendMessage(QString token, QString participantId, QString content,
+                                                            std::optional<QString> attachmentUrl,
+                                                            std::optional<QString> attachmentType);
+    QCoro::Task<APIResult<FileUploadResponse>> uploadFile(QString token, QString localFilePath);
+
+    static constexpr qint64 maxUploadBytes = 10 * 1024 * 1024;
+
+    // Test hook: the whole-request deadline (60 s), waiting for connectivity included.
+    void setDeadlineForTesting(std::chrono::milliseconds deadline);
+
+private:
+    template <class T>
+    QCoro::Task<APIResult<T>> perform(QByteArray method, QString path, std::optional<QJsonObject> body,
+                                      std::optional<QString> token);
+    QCoro::Task<APIResult<HttpAnswer>> run(QByteArray method, QString path, std::optional<QJsonObject> body,
+                                           std::optional<QString> token);
+
+    QString m_baseURL;
+    HttpSession *m_session;
+};

@@ -1,0 +1,88 @@
+#include "ServerConfig.h"
+
+#include <QHostAddress>
+#include <QUrl>
+
+#ifndef THEORVANE_DEFAULT_SERVER_URL
+#define THEORVANE_DEFAULT_SERVER_URL "https://teams.theorvane.example"
+#endif
+#ifndef THEORVANE_DEFAULT_CONTENT_URL
+#define THEORVANE_DEFAULT_CONTENT_URL "https://content.theorvane.example/"
+#endif
+#ifndef THEORVANE_DEFAULT_STUN_SERVERS
+#define THEORVANE_DEFAULT_STUN_SERVERS ""
+#endif
+#ifndef THEORVANE_DEFAULT_WEB_URL
+#define THEORVANE_DEFAULT_WEB_URL "https://theorvane.example"
+#endif
+
+namespace {
+QString setting(const char *variable, const char *fallback)
+{
+    const QByteArray value = qgetenv(variable);
+    return value.isEmpty() ? QString::fromUtf8(fallback) : QString::fromUtf8(value).trimmed();
+}
+
+bool isLoopbackHost(const QString &host)
+{
+    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
+        return true;
+    const QHostAddress address(host);
+    return !address.isNull() && address.isLoopback();
+}
+} // namespace
+
+QString ServerConfig::checkAddress(const QString &variable, const QString &value, QString *error)
+{
+    const QUrl url(value, QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || url.host().isEmpty() || (scheme != QLatin1String("https") && scheme != QLatin1String("http"))) {
+        *error = QStringLiteral("%1: \"%2\" is not an http(s) address").arg(variable, value);
+        return {};
+    }
+    if (scheme == QLatin1String("http") && !isLoopbackHost(url.host())) {
+        *error = QStringLiteral("%1: \"%2\" uses plain http; only https is allowed except for loopback hosts")
+                     .arg(variable, value);
+        return {};
+    }
+    if (url.hasQuery() || url.hasFragment()) {
+        *error = QStringLiteral("%1: \"%2\" must not have a query or fragment").arg(variable, value);
+        return {};
+    }
+    QString normalized = url.toString(QUrl::FullyEncoded);
+    while (normalized.endsWith(QLatin1Char('/')))
+        normalized.chop(1);
+    return normalized;
+}
+
+ServerConfig ServerConfig::current()
+{
+    ServerConfig config;
+    QString error;
+    config.serverURL = checkAddress(QStringLiteral("THEORVANE_SERVER_URL"),
+                                    setting("THEORVANE_SERVER_URL", THEORVANE_DEFAULT_SERVER_URL), &error);
+    if (config.serverURL.isEmpty())
+        config.errors << error;
+    const QString content = checkAddress(QStringLiteral("THEORVANE_CONTENT_URL"),
+                                         setting("THEORVANE_CONTENT_URL", THEORVANE_DEFAULT_CONTENT_URL), &error);
+    if (content.isEmpty())
+        config.errors << error;
+    else
+        config.contentURL = content + QLatin1Char('/'); // avatar paths are appended directly
+    config.webURL = checkAddress(QStringLiteral("THEORVANE_WEB_URL"),
+                                 setting("THEORVANE_WEB_URL", THEORVANE_DEFAULT_WEB_URL), &error);
+    if (config.webURL.isEmpty())
+        config.errors << error;
+
+    // No STUN server unless the build or the environment names one: nothing leaves the machine by default.
+    const QString stun = qEnvironmentVariableIsSet("THEORVANE_STUN_SERVERS")
+        ? qEnvironmentVariable("THEORVANE_STUN_SERVERS")
+        : QString::fromUtf8(THEORVANE_DEFAULT_STUN_SERVERS);
+    for (const QString &entry : stun.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QString trimmed = entry.trimmed();
+        if (!trimmed.isEmpty())
+            config.stunServers << trimmed;
+    }
+    config.iceAddress = QString::fromUtf8(qgetenv("THEORVANE_ICE_ADDRESS")).trimmed();
+    return config;
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The deployment's addresses: build-time defaults (CMake cache variables THEORVANE_SERVER_URL,
+// THEORVANE_CONTENT_URL, THEORVANE_WEB_URL), overridden by environment variables of the same names.
+// Plain http is accepted only for loopback hosts; anything else must be https.
+struct ServerConfig {
+    QString serverURL;  // no trailing "/"; empty when the configured value is unacceptable
+    QString contentURL; // always ends in "/"; empty when unacceptable
+    QString webURL;     // no trailing "/"; empty when unacceptable
+    QStringList stunServers; // THEORVANE_STUN_SERVERS, comma-separated; empty = none
+    QString iceAddress;      // THEORVANE_ICE_ADDRESS; empty = let ICE pick
+    QStringList errors;      // one clear line per unacceptable address
+
+    bool isValid() const { return errors.isEmpty(); }
+
+    // Reads the environment every time, so tests may change it between calls.
+    static ServerConfig current();
+
+    // Checks one address; returns the normalized address (no trailing "/") or an empty string and an error text.
+    static QString checkAddress(const QString &variable, const QString &value, QString *error);
+};

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QTcpServer>
+
+#include <functional>
+
+class QTcpSocket;
+
+// A real HTTP/1.1 server on 127.0.0.1, driven by the test's event loop. It records every request
+// byte for byte and answers with whatever the test's responder says.
+struct RecordedRequest {
+    QByteArray method;
+    QByteArray target; // as sent on the request line, e.g. /api/mobile/messages?participantId=a%20b
+    QHash<QByteArray, QByteArray> headers; // names in lower case
+    QByteArray body;
+
+    bool hasHeader(const QByteArray &name) const { return headers.contains(name.toLower()); }
+    QByteArray header(const QByteArray &name) const { return headers.value(name.toLower()); }
+};
+
+struct CannedResponse {
+    int status = 200;
+    QByteArray body;
+    QByteArray contentType = "application/json";
+    QList<std::pair<QByteArray, QByteArray>> extraHeaders;
+    bool silent = false;  // never answer (the connection stays open)
+    QByteArray raw;       // when set, written as it stands instead of an HTTP response
+};
+
+class TestHttpServer : public QObject
+{
+    Q_OBJECT
+public:
+    explicit TestHttpServer(QObject *parent = nullptr);
+
+    bool listen(quint16 port = 0);
+    void close();
+    quint16 port() const { return m_server.serverPort(); }
+    QString url() const; // http://127.0.0.1:<port>
+
+    void respond(int status, const QByteArray &body, const QByteArray &contentType = "application/json");
+    std::function<CannedResponse(const RecordedRequest &)> responder;
+
+    QList<RecordedRequest> requests;
+
+private:
+    void onReadyRead(QTcpSocket *socket);
+
+    QTcpServer m_server;
+    QHash<QTcpSocket *, QByteArray> m_buffers;
+};

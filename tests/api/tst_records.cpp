@@ -1,0 +1,449 @@
+// Decoding rules, derived values and configuration of the Server API records.
+#include "APIError.h"
+#include "AccountRecords.h"
+#include "CallRecords.h"
+#include "MessagingRecords.h"
+#include "ServerConfig.h"
+
+#include <QJsonDocument>
+#include <QTest>
+
+class TestRecords : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        qputenv("THEORVANE_CONTENT_URL", "https://content.test.example/");
+    }
+
+    void snakeCaseKeys_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("field");
+        QTest::newRow("two pieces") << "numeric_id" << "numericId";
+        QTest::newRow("camel case unchanged") << "numericId" << "numericId";
+        QTest::newRow("one piece unchanged") << "email" << "email";
+        QTest::newRow("upper case pieces") << "EMAIL_VERIFIED" << "emailVerified";
+        QTest::newRow("mixed case pieces") << "last_NAME" << "lastName";
+        QTest::newRow("three pieces") << "a_b_c" << "aBC";
+        QTest::newRow("repeated underscores dropped") << "email__verified" << "emailVerified";
+        QTest::newRow("leading kept") << "_email_verified" << "_emailVerified";
+        QTest::newRow("trailing kept") << "email_verified__" << "emailVerified__";
+        QTest::newRow("one piece keeps underscores") << "_single_" << "_single_";
+        QTest::newRow("one piece after dropping") << "__single__" << "__single__";
+        QTest::newRow("only underscores") << "___" << "___";
+        QTest::newRow("empty") << "" << "";
+        QTest::newRow("non-ASCII piece") << "имя_фамилия" << "имяФамилия";
+    }
+    void snakeCaseKeys()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, field);
+        QCOMPARE(JsonReader::convertFromSnakeCase(key), field);
+    }
+
+    // Every row is a User body; error is a fragment the decoding text must contain.
+    void userDecoding_data()
+    {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<QVariant>("numericId");
+
+        const QVariant none;
+        QTest::newRow("minimal, snake case") << QByteArray(R"({"id":"u1","email":"a@b","email_verified":true})") << "" << none;
+        QTest::newRow("camel case") << QByteArray(R"({"id":"u1","email":"a@b","emailVerified":false})") << "" << none;
+        QTest::newRow("unknown keys ignored")
+            << QByteArray(R"({"id":"u1","email":"a@b","emailVerified":true,"extra":[1,{"x":null}],"Weird_":1})") << "" << none;
+        QTest::newRow("optional null is absent")
+            << QByteArray(R"({"id":"u1","email":"a@b","emailVerified":true,"name":null,"numericId":null})") << "" << none;
+        QTest::newRow("missing required bool")
+            << QByteArray(R"({"id":"u1","email":"a@b"})") << "User.emailVerified: missing required field" << none;
+        QTest::newRow("required null")
+            << QByteArray(R"({"id":"u1","email":"a@b","emailVerified":null})") << "User.emailVerified: missing required field" << none;
+        QTest::newRow("number is not a bool")
+            << QByteArray(R"({"id":"u1","email":"a@b","emailVerified":1})") << "User.emailVerified: expected bool, got number" << none;
+        QTest::newRow("leading underscore does not match")
+            << QByteArray(R"({"id":"u1","email":"a@b","_email_verified":true})") << "User.emailVerified: missing" << none;
+        QTest::newRow("required string of wrong type")
+            << QByteArray(R"({"id":7,"email":"a@b","emailVerified":true})") << "User.id: expected string, got number" << none;
+        QTest::newRow("optional string of wrong type")
+            << QByteArray(R"({"id":"u1","email":"a@b","emailVerified":true,"name":["x"]})") << "User.name: expected string, got array" << none;
+
+        const QByteArray head = R"({"id":"u1","email":"a@b","emailVerified":true,"numeric_id":)";
+        QTest::newRow("integer") << head + "42}" << "" << QVariant(qint64(42));
+        QTest::newRow("3.0 is an integer") << head + "3.0}" << "" << QVariant(qint64(3));
+        QTest::newRow("exponent integer") << head + "1e3}" << "" << QVariant(qint64(1000));
+        QTest::newRow("int64 max exact") << head + "9223372036854775807}" << "" << QVariant(std::numeric_limits<qint64>::max());
+        QTest::newRow("int64 min exact") << head + "-9223372036854775808}" << "" << QVariant(std::numeric_limits<qint64>::min());
+        QTest::newRow("beyond double precision") << head + "9007199254740993}" << "" << QVariant(qint64(9007199254740993LL));
+        QTest::newRow("2.5 is not an integer") << head + "2.5}" << "User.numericId: expected integer" << none;
+        QTest::newRow("int64 max + 1") << head + "9223372036854775808}" << "User.numericId: expected integer" << none;
+        QTest::newRow("int64 min - 1") << head + "-9223372036854775809}" << "User.numericId: expected integer" << none;
+                QTest::newRow("exact after rounding risk") << head + "9007199254740993.0}" << "" << QVariant(qint64(9007199254740993LL));
+        QTest::newRow("exponent beyond double precision") << head + "9007199254740993e0}" << "" << QVariant(qint64(9007199254740993LL));
+        QTest::newRow("int64 max with exponent") << head + "922337203685477580.7e1}" << "" << QVariant(std::numeric_limits<qint64>::max());
+        QTest::newRow("tiny fraction Qt would round") << head + "2.0000000000000001}" << "User.numericId: expected integer" << none;
+        QTest::newRow("large fraction Qt would round") << head + "4611686018427387904.5}" << "User.numericId: expected integer" << none;
+        QTest::newRow("short exponent Qt would round") << head + "9007199254e9}" << "" << QVariant(qint64(9007199254000000000LL));
+        QTest::newRow("beyond int64 with exponent") << head + "1e19}" << "User.numericId: expected integer" << none;
+        QTest::newRow("numbers inside strings untouched")
+            << QByteArray(R"({"id":"9007199254740993.0","email":"a@b","emailVerified":true,"numericId":-0.0})") << "" << QVariant(qint64(0));
+        QTest::newRow("true is not a number") << head + "true}" << "User.numericId: expected integer, got bool" << none;
+        QTest::newRow("string is not a number") << head + "\"3\"}" << "User.numericId: expected integer, got string" << none;
+
+        QTest::newRow("empty body") << QByteArray("") << "User: empty body" << none;
+        QTest::newRow("not JSON") << QByteArray("<html>") << "User: body is not valid JSON" << none;
+        QTest::newRow("array") << QByteArray("[]") << "User: expected a JSON object, got array" << none;
+    }
+    void userDecoding()
+    {
+        QFETCH(QByteArray, json);
+        QFETCH(QString, error);
+        QFETCH(QVariant, numericId);
+        const auto result = User::decode(json);
+        if (!error.isEmpty()) {
+            QVERIFY(!result.ok());
+            QCOMPARE(result.error().kind, APIError::Kind::Decoding);
+            QVERIFY2(result.error().description().contains(error), qPrintable(result.error().description()));
+            return;
+        }
+        QVERIFY2(result.ok(), qPrintable(result.error().description()));
+        QVERIFY(result.value().id == QLatin1String("u1") || result.value().id == QLatin1String("9007199254740993.0"));
+        if (numericId.isValid())
+            QCOMPARE(result.value().numericId, std::optional<qint64>(numericId.toLongLong()));
+        else
+            QVERIFY(!result.value().numericId);
+        QVERIFY(!result.value().name && !result.value().username && !result.value().avatar);
+    }
+
+    // A failure deep inside a response fails the whole response and says where it was.
+    void nestedFailures_data()
+    {
+        QTest::addColumn<QString>("record");
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<QString>("error");
+
+        QTest::newRow("user inside auth") << "AuthResponse"
+            << QByteArray(R"({"success":true,"token":"t","user":{"id":"u","email":"e"}})")
+            << "User.emailVerified: missing required field (at user.emailVerified)";
+        QTest::newRow("unknown friendship state") << "ConversationsResponse"
+            << QByteArray(R"({"success":true,"conversations":[{"id":"c","participant":{"id":"p"},"unreadCount":0,"friendshipStatus":"blocked"}]})")
+            << "Conversation.friendshipStatus: unknown value \"blocked\" (at conversations[0].friendshipStatus)";
+        QTest::newRow("enum values are not converted") << "ConversationsResponse"
+            << QByteArray(R"({"success":true,"conversations":[{"id":"c","participant":{"id":"p"},"unreadCount":0,"friendshipStatus":"pendingIncoming"}]})")
+            << "unknown value \"pendingIncoming\"";
+        QTest::newRow("preview without content") << "ConversationsResponse"
+            << QByteArray(R"({"success":true,"conversations":[)"
+                          R"({"id":"c1","participant":{"id":"p"},"unreadCount":0,"friendshipStatus":"friend"},)"
+                          R"({"id":"c2","participant":{"id":"p"},"unreadCount":1,"friendshipStatus":"none","last_message":{"sender_id":"p"}}]})")
+            << "LastMessagePreview.content: missing required field (at conversations[1].lastMessage.content)";
+        QTest::newRow("list element not an object") << "MessagesResponse"
+            << QByteArray(R"({"success":true,"messages":[3]})") << "MessagesResponse.messages: element 0: expected object, got number";
+        QTest::newRow("attached file without status") << "MessagesResponse"
+            << QByteArray(R"({"success":true,"messages":[{"id":"m","content":"","senderId":"s","attachedFile":{"id":"f","name":"n","size":1,"mimeType":"t"}}]})")
+            << "AttachedFile.uploadStatus: missing required field (at messages[0].attachedFile.uploadStatus)";
+        QTest::newRow("unknown upload status") << "SendMessageResponse"
+            << QByteArray(R"({"success":true,"message":{"id":"m","content":"","senderId":"s","attachedFile":{"id":"f","name":"n","size":1,"mimeType":"t","uploadStatus":"done"}}})")
+            << "AttachedFile.uploadStatus: unknown value \"done\"";
+        QTest::newRow("size not exact") << "SendMessageResponse"
+            << QByteArray(R"({"success":true,"message":{"id":"m","content":"","senderId":"s","attachedFile":{"id":"f","name":"n","size":1.5,"mimeType":"t","uploadStatus":"failed"}}})")
+            << "AttachedFile.size: expected integer";
+        QTest::newRow("profile record of wrong type") << "ProfileResponse"
+            << QByteArray(R"({"success":true,"profile":"me"})") << "ProfileResponse.profile: expected object, got string";
+        QTest::newRow("call data without status") << "CallStatusResponse"
+            << QByteArray(R"({"success":true,"call":{"id":"c"}})") << "CallData.status: missing required field (at call.status)";
+        QTest::newRow("call records take no snake case") << "CallResponse"
+            << QByteArray(R"({"Success":true})") << "CallResponse.success: missing required field";
+        QTest::newRow("candidate index not an integer") << "CallStatusResponse"
+            << QByteArray(R"({"success":true,"call":{"id":"c","status":"active","calleeCandidates":[{"candidate":"x","sdpMLineIndex":"0"}]}})")
+            << "IceCandidate.sdpMLineIndex: expected integer, got string (at call.calleeCandidates[0].sdpMLineIndex)";
+    }
+    void nestedFailures()
+    {
+        QFETCH(QString, record);
+        QFETCH(QByteArray, json);
+        QFETCH(QString, error);
+        std::optional<APIError> failure;
+        auto check = [&](const auto &result) { if (!result.ok()) failure = result.error(); };
+        if (record == QLatin1String("AuthResponse")) check(AuthResponse::decode(json));
+        else if (record == QLatin1String("ConversationsResponse")) check(ConversationsResponse::decode(json));
+        else if (record == QLatin1String("MessagesResponse")) check(MessagesResponse::decode(json));
+        else if (record == QLatin1String("SendMessageResponse")) check(SendMessageResponse::decode(json));
+        else if (record == QLatin1String("ProfileResponse")) check(ProfileResponse::decode(json));
+        else if (record == QLatin1String("CallStatusResponse")) check(CallStatusResponse::decode(json));
+        else if (record == QLatin1String("CallResponse")) check(CallResponse::decode(json));
+        else QFAIL("unknown record");
+        QVERIFY(failure);
+        QCOMPARE(failure->kind, APIError::Kind::Decoding);
+        QVERIFY2(failure->description().contains(error), qPrintable(failure->description()));
+    }
+
+    void responsesThatDecode()
+    {
+        const auto conversations = ConversationsResponse::decode(R"({"success":true})");
+        QVERIFY(conversations.ok());
+        QVERIFY(!conversations.value().conversations);
+
+        const auto list = ConversationsResponse::decode(
+            R"({"success":true,"conversations":[{"id":"c","participant":{"id":"p","last_name":"L"},"unread_count":3,)"
+            R"("friendship_status":"pending_incoming","last_message":{"content":"hi","sender_id":"p","is_mine":false}}]})");
+        QVERIFY2(list.ok(), qPrintable(list.error().description()));
+        const Conversation &c = list.value().conversations->first();
+        QVERIFY(c.friendshipStatus == FriendshipStatus::PendingIncoming);
+        QCOMPARE(c.unreadCount, 3);
+        QCOMPARE(c.participant.lastName, std::optional<QString>(QStringLiteral("L")));
+        QCOMPARE(c.lastMessage->isMine, std::optional<bool>(false));
+
+        const auto auth = AuthResponse::decode(
+            R"({"success":true,"token":"t","requires_verification":true,"user":{"id":"u","email":"e","email_verified":true}})");
+        QVERIFY(auth.ok());
+        QCOMPARE(auth.value().requiresVerification, std::optional<bool>(true));
+        QVERIFY(auth.value().user->emailVerified);
+
+        const auto incoming = IncomingCallResponse::decode(R"({"success":true,"incomingCall":null})");
+        QVERIFY(incoming.ok());
+        QVERIFY(!incoming.value().incomingCall);
+        const auto status = CallStatusResponse::decode(R"({"success":false,"error":"not found"})");
+        QVERIFY(status.ok());
+        QVERIFY(!status.value().call);
+        const auto snake = CallResponse::decode(R"({"success":true,"call_id":"x"})");
+        QVERIFY(snake.ok());
+        QVERIFY(!snake.value().callId); // call records match keys exactly
+
+        const auto data = CallStatusResponse::decode(
+            R"({"success":true,"call":{"id":"c","status":"ringing","callerCandidates":[{"candidate":"a"}]}})");
+        QVERIFY(data.ok());
+        const IceCandidate candidate = data.value().call->callerCandidates->first();
+        QVERIFY(!candidate.sdpMid && !candidate.sdpMLineIndex);
+        const QJsonObject dict = candidate.toDictionary();
+        QCOMPARE(dict.keys(), (QStringList{"candidate", "sdpMLineIndex", "sdpMid"}));
+        QCOMPARE(dict.value("sdpMid").toString(), QString());
+        QCOMPARE(dict.value("sdpMLineIndex").toInteger(), 0);
+    }
+
+    // Writing back uses the camel-case keys, optional fields only when present, and reads back equal.
+    void encodeRoundTrip()
+    {
+        Message m;
+        m.id = "m1";
+        m.content = "привет";
+        m.senderId = "s";
+        m.isRead = true;
+        m.attachmentUrl = "https://c/x";
+        AttachedFile f;
+        f.id = "f";
+        f.name = "n.pdf";
+        f.size = std::numeric_limits<qint64>::max();
+        f.mimeType = "application/pdf";
+        f.uploadStatus = FileUploadStatus::Uploaded;
+        m.attachedFile = f;
+        MessagesResponse r;
+        r.success = true;
+        r.messages = QList<Message>{m};
+
+        const QJsonObject json = r.toJson();
+        QCOMPARE(json.keys(), (QStringList{"messages", "success"}));
+        const QJsonObject message = json.value("messages").toArray().first().toObject();
+        QCOMPARE(message.keys(), (QStringList{"attachedFile", "attachmentUrl", "content", "id", "isRead", "senderId"}));
+        QCOMPARE(message.value("attachedFile").toObject().value("uploadStatus").toString(), QStringLiteral("uploaded"));
+
+        const auto back = MessagesResponse::decode(QJsonDocument(json).toJson());
+        QVERIFY2(back.ok(), qPrintable(back.error().description()));
+        QCOMPARE(back.value(), r);
+
+        Conversation c;
+        c.id = "c";
+        c.participant.id = "p";
+        c.friendshipStatus = FriendshipStatus::PendingOutgoing;
+        QCOMPARE(c.toJson().value("friendshipStatus").toString(), QStringLiteral("pending_outgoing"));
+        ConversationsResponse cr;
+        cr.success = true;
+        cr.conversations = QList<Conversation>{c};
+        QCOMPARE(ConversationsResponse::decode(QJsonDocument(cr.toJson()).toJson()).value(), cr);
+
+        UserProfile p;
+        p.id = "u";
+        p.email = "e";
+        p.lastName = "L";
+        p.isPrivate = false;
+        QCOMPARE(p.toJson().keys(), (QStringList{"email", "id", "isPrivate", "lastName"}));
+    }
+
+    void avatarURL_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QVariant>("avatar");
+        QTest::addColumn<QString>("expected"); // empty: no address
+        const QVariant absent;
+        QTest::newRow("user absent") << "user" << absent << "";
+        QTest::newRow("user empty is the content host") << "user" << QVariant("") << "https://content.test.example/";
+        QTest::newRow("user relative") << "user" << QVariant("avatars/1.png") << "https://content.test.example/avatars/1.png";
+        QTest::newRow("user full address") << "user" << QVariant("https://cdn.example/a.png") << "https://cdn.example/a.png";
+        QTest::newRow("user plain http") << "user" << QVariant("http://cdn.example/a.png") << "http://cdn.example/a.png";
+        QTest::newRow("user unparsable") << "user" << QVariant("http://exa mple/a b") << "";
+        QTest::newRow("friend empty is nothing") << "friend" << QVariant("") << "";
+        QTest::newRow("friend relative") << "friend" << QVariant("a/b.jpg") << "https://content.test.example/a/b.jpg";
+        QTest::newRow("profile relative") << "profile" << QVariant("p.png") << "https://content.test.example/p.png";
+    }
+    void avatarURL()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QVariant, avatar);
+        QFETCH(QString, expected);
+        const std::optional<QString> value = avatar.isValid() ? std::optional<QString>(avatar.toString()) : std::nullopt;
+        std::optional<QUrl> url;
+        if (kind == QLatin1String("user")) {
+            User u;
+            u.avatar = value;
+            url = u.avatarURL();
+        } else if (kind == QLatin1String("friend")) {
+            Friend f;
+            f.avatar = value;
+            url = f.avatarURL();
+        } else {
+            UserProfile p;
+            p.avatar = value;
+            url = p.avatarURL();
+        }
+        QCOMPARE(url ? url->toString() : QString(), expected);
+    }
+
+    void derivedTexts()
+    {
+        Friend f;
+        QCOMPARE(f.displayName(), QStringLiteral("Unknown"));
+        f.username = "nick";
+        QCOMPARE(f.displayName(), QStringLiteral("nick"));
+        f.name = "";
+        QCOMPARE(f.displayName(), QString()); // an empty name still wins over the username
+        f.name = "Анна";
+        f.lastName = "";
+        QCOMPARE(f.displayName(), QStringLiteral("Анна"));
+        f.lastName = "Котова";
+        QCOMPARE(f.displayName(), QStringLiteral("Анна Котова"));
+
+        UserProfile p;
+        QVERIFY(!p.formattedBirthDate());
+        p.birthDate = "1990-12-05";
+        QCOMPARE(*p.formattedBirthDate(), QStringLiteral("5 декабря 1990 г."));
+        p.birthDate = "05.12.1990";
+        QCOMPARE(*p.formattedBirthDate(), QStringLiteral("05.12.1990"));
+        QVERIFY(!p.genderLocalized());
+        p.gender = "male";
+        QCOMPARE(*p.genderLocalized(), QStringLiteral("Мужской"));
+        p.gender = "female";
+        QCOMPARE(*p.genderLocalized(), QStringLiteral("Женский"));
+        p.gender = "Male";
+        QCOMPARE(*p.genderLocalized(), QStringLiteral("Male"));
+
+        Conversation c;
+        c.participant.id = "p";
+        c.participant.name = "N";
+        c.unreadCount = 4;
+        const Friend built = Friend::fromConversation(c);
+        QCOMPARE(built.id, QStringLiteral("p"));
+        QCOMPARE(built.unreadCount, std::optional<qint64>(4));
+    }
+
+    void attachmentFileName_data()
+    {
+        QTest::addColumn<QVariant>("url");
+        QTest::addColumn<QVariant>("name");
+        QTest::newRow("absent") << QVariant() << QVariant();
+        QTest::newRow("two tokens dropped") << QVariant("https://c/f/1700-ab12-my-report.pdf") << QVariant("my-report.pdf");
+        QTest::newRow("plain name") << QVariant("https://c/f/report.pdf") << QVariant("report.pdf");
+        QTest::newRow("two pieces kept") << QVariant("https://c/f/a-b") << QVariant("a-b");
+        QTest::newRow("trailing slash") << QVariant("https://c/f/") << QVariant("");
+        QTest::newRow("no slash") << QVariant("x-y-z") << QVariant("z");
+    }
+    void attachmentFileName()
+    {
+        QFETCH(QVariant, url);
+        QFETCH(QVariant, name);
+        Message m;
+        if (url.isValid())
+            m.attachmentUrl = url.toString();
+        const auto result = m.attachmentFileName();
+        QCOMPARE(result.has_value(), name.isValid());
+        if (result)
+            QCOMPARE(*result, name.toString());
+    }
+
+    void attachmentIcon_data()
+    {
+        QTest::addColumn<QString>("mime");
+        QTest::addColumn<QString>("icon");
+        QTest::newRow("image") << "image/png" << "photo";
+        QTest::newRow("video") << "video/mp4" << "video";
+        QTest::newRow("audio") << "audio/ogg" << "music.note";
+        QTest::newRow("pdf") << "application/pdf" << "doc.text";
+        QTest::newRow("zip") << "application/x-zip-compressed" << "doc.zipper";
+        QTest::newRow("archive") << "application/x-archive" << "doc.zipper";
+        QTest::newRow("text") << "text/plain" << "doc";
+        QTest::newRow("case-sensitive") << "IMAGE/PNG" << "doc";
+        QTest::newRow("image wins over zip") << "image/zip" << "photo";
+    }
+    void attachmentIcon()
+    {
+        QFETCH(QString, mime);
+        QFETCH(QString, icon);
+        AttachedFile f;
+        f.mimeType = mime;
+        QCOMPARE(f.icon(), icon);
+    }
+
+    void errorDescriptions()
+    {
+        QCOMPARE(APIError::invalidURL().description(), QStringLiteral("Invalid URL"));
+        QCOMPARE(APIError::invalidResponse().description(), QStringLiteral("Invalid server response"));
+        QCOMPARE(APIError::serverError("Нет").description(), QStringLiteral("Нет"));
+        QCOMPARE(APIError::networkError("down").description(), QStringLiteral("down"));
+        QCOMPARE(rawValue(CallManagerStatus::NoAnswer), QStringLiteral("noAnswer"));
+        QCOMPARE(callManagerStatusFromRawValue("busy"), std::optional(CallManagerStatus::Busy));
+        QVERIFY(!callManagerStatusFromRawValue("Busy"));
+    }
+
+    void serverConfig_data()
+    {
+        QTest::addColumn<QByteArray>("server");
+        QTest::addColumn<QString>("expected"); // empty: refused
+        QTest::newRow("https") << QByteArray("https://teams.example.org/") << "https://teams.example.org";
+        QTest::newRow("http loopback v4") << QByteArray("http://127.0.0.1:8080") << "http://127.0.0.1:8080";
+        QTest::newRow("http localhost") << QByteArray("http://localhost:1") << "http://localhost:1";
+        QTest::newRow("http loopback v6") << QByteArray("http://[::1]:9") << "http://[::1]:9";
+        QTest::newRow("http elsewhere") << QByteArray("http://teams.example.org") << "";
+        QTest::newRow("http private address") << QByteArray("http://192.168.1.2") << "";
+        QTest::newRow("other scheme") << QByteArray("ftp://teams.example.org") << "";
+        QTest::newRow("not an address") << QByteArray("teams") << "";
+    }
+    void serverConfig()
+    {
+        QFETCH(QByteArray, server);
+        QFETCH(QString, expected);
+        qputenv("THEORVANE_SERVER_URL", server);
+        const ServerConfig config = ServerConfig::current();
+        qunsetenv("THEORVANE_SERVER_URL");
+        QCOMPARE(config.serverURL, expected);
+        QCOMPARE(config.isValid(), !expected.isEmpty());
+        if (!config.isValid())
+            QVERIFY(config.errors.first().startsWith(QStringLiteral("THEORVANE_SERVER_URL: ")));
+    }
+
+    void serverConfigExtras()
+    {
+        qputenv("THEORVANE_CONTENT_URL", "http://127.0.0.1:5/files");
+        qputenv("THEORVANE_STUN_SERVERS", " stun.a.example:3478, ,stun.b.example:19302");
+        qputenv("THEORVANE_ICE_ADDRESS", "127.0.0.1");
+        const ServerConfig config = ServerConfig::current();
+        QCOMPARE(config.contentURL, QStringLiteral("http://127.0.0.1:5/files/"));
+        QCOMPARE(config.stunServers, (QStringList{"stun.a.example:3478", "stun.b.example:19302"}));
+        QCOMPARE(config.iceAddress, QStringLiteral("127.0.0.1"));
+        qputenv("THEORVANE_STUN_SERVERS", "");
+        QVERIFY(ServerConfig::current().stunServers.isEmpty());
+        qputenv("THEORVANE_CONTENT_URL", "https://content.test.example/");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRecords)
+#include "tst_records.moc"
