@@ -146,7 +146,9 @@ void Service::install(httplib::Server &server)
                 && value.find_first_not_of("0123456789") == std::string::npos;
             if (valid)
                 length = std::stoull(value);
-            if (!valid || length > kMaxRequestBytes) {
+            // Moderately oversized bodies are left to httplib, which reads and discards them before answering 413,
+            // so the client is still reading when the answer comes. Absurd sizes are cut off at once.
+            if (!valid || length > kMaxDrainedBytes) {
                 sendJson(res, valid ? 413 : 400,
                          {{"success", false}, {"error", valid ? "Request body too large" : "Bad Content-Length"}});
                 res.set_header("Connection", "close");

@@ -33,6 +33,8 @@ inline constexpr size_t kMaxUploadBytes = 10 * 1024 * 1024;
 // Multipart framing around the largest accepted file.
 inline constexpr size_t kMaxRequestBytes = kMaxUploadBytes + 64 * 1024;
 inline constexpr size_t kMaxJsonBodyBytes = 1024 * 1024;
+// Bodies up to this size are drained and answered 413; larger ones get 413 and a closed connection.
+inline constexpr size_t kMaxDrainedBytes = 64 * 1024 * 1024;
 
 // The JSON API under /api/mobile and the content path /content/, on one httplib server.
 class Service {
