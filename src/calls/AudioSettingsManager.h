@@ -22,7 +22,9 @@ public:
     static constexpr float DefaultOutputVolume = 0.8f;
     static constexpr float DefaultInputSensitivity = 0.5f;
 
-    explicit AudioSettingsManager(QObject *parent = nullptr);
+    // Not default-constructible on purpose: Qt 6.4's QML would otherwise build its own
+    // instance instead of asking create() for the shared one.
+    explicit AudioSettingsManager(QObject *parent);
 
     static AudioSettingsManager *shared();
     static AudioSettingsManager *create(QQmlEngine *, QJSEngine *);

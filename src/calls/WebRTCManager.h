@@ -60,7 +60,9 @@ public:
         bool operator==(const IceCandidate &) const = default;
     };
 
-    explicit WebRTCManager(MediaConfig config = MediaConfig::fromEnvironment(), QObject *parent = nullptr);
+    // Not default-constructible on purpose: Qt 6.4's QML would otherwise build its own
+    // instance instead of asking create() for the shared one.
+    explicit WebRTCManager(MediaConfig config, QObject *parent = nullptr);
     ~WebRTCManager() override;
 
     // The process-wide instance, created on first use on the GUI thread and never released.

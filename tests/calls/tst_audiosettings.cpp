@@ -28,7 +28,7 @@ private slots:
 
     void defaultsWithNothingStored()
     {
-        AudioSettingsManager settings;
+        AudioSettingsManager settings(nullptr);
         QCOMPARE(settings.outputVolume(), 0.8f);
         QCOMPARE(settings.inputSensitivity(), 0.5f);
         QVERIFY(settings.micEnabledByDefault());
@@ -65,7 +65,7 @@ private slots:
             if (mic.isValid())
                 s.setValue(QStringLiteral("callMicEnabledByDefault"), mic);
         }
-        AudioSettingsManager settings;
+        AudioSettingsManager settings(nullptr);
         QTEST(settings.outputVolume(), "expectedVolume");
         QTEST(settings.inputSensitivity(), "expectedSensitivity");
         QTEST(settings.micEnabledByDefault(), "expectedMic");
@@ -74,7 +74,7 @@ private slots:
     void changesAreSavedToBothKeySets()
     {
         {
-            AudioSettingsManager settings;
+            AudioSettingsManager settings(nullptr);
             QSignalSpy volume(&settings, &AudioSettingsManager::outputVolumeChanged);
             settings.setOutputVolume(0.25f);
             settings.setOutputVolume(0.25f);
@@ -91,7 +91,7 @@ private slots:
         QCOMPARE(s.value(QStringLiteral("microphoneVolume")).toDouble(), 0.75);
         QCOMPARE(s.value(QStringLiteral("enableMicBeforeCall")).toBool(), false);
 
-        AudioSettingsManager reloaded;
+        AudioSettingsManager reloaded(nullptr);
         QCOMPARE(reloaded.outputVolume(), 0.25f);
         QCOMPARE(reloaded.inputSensitivity(), 0.75f);
         QVERIFY(!reloaded.micEnabledByDefault());
@@ -100,12 +100,12 @@ private slots:
     void zeroVolumeIsStoredButComesBackAsDefault()
     {
         {
-            AudioSettingsManager settings;
+            AudioSettingsManager settings(nullptr);
             settings.setOutputVolume(0.0f);
             QCOMPARE(settings.outputVolume(), 0.0f);
         }
         QCOMPARE(store().value(QStringLiteral("callOutputVolume")).toFloat(), 0.0f);
-        AudioSettingsManager reloaded;
+        AudioSettingsManager reloaded(nullptr);
         QCOMPARE(reloaded.outputVolume(), 0.8f);
     }
 };
