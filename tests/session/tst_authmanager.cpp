@@ -1,0 +1,423 @@
+#include "APIClient.h"
+#include "AuthManager.h"
+#include "Diagnostics.h"
+#include "IncomingCallPolling.h"
+#include "LauncherBadge.h"
+#include "TestServer.h"
+#include "TokenStore.h"
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QGuiApplication>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTest>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int waitMs = 20000; // generous bound for keyring and HTTP round trips; never a timing assertion
+
+const QByteArray userJson = R"({"id":"u-1","numeric_id":7,"email":"anna@example.com","name":"Anna",)"
+                            R"("username":"anna","avatar":"avatars/anna.png","email_verified":true})";
+
+QByteArray authBody(bool success, const char *token, bool withUser, const char *error = nullptr)
+{
+    QByteArray body = "{\"success\":" + QByteArray(success ? "true" : "false");
+    if (token)
+        body += ",\"token\":\"" + QByteArray(token) + "\"";
+    if (withUser)
+        body += ",\"user\":" + userJson;
+    if (error)
+        body += ",\"error\":\"" + QByteArray(error) + "\"";
+    return body + "}";
+}
+
+class FakeCallPoll : public IncomingCallPolling
+{
+public:
+    void startPolling() override { ++starts; running = true; }
+    void stopPolling() override { ++stops; running = false; }
+    int starts = 0;
+    int stops = 0;
+    bool running = false;
+};
+
+// Listens on its own session-bus connection for the dock badge signal.
+class BadgeListener : public QObject
+{
+    Q_OBJECT
+public:
+    BadgeListener()
+        : m_bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("badge-listener")))
+    {
+        m_bus.connect(QString(), QString(), QString::fromLatin1(LauncherBadge::interfaceName), QStringLiteral("Update"),
+                      this, SLOT(onUpdate(QDBusMessage)));
+    }
+    ~BadgeListener() override { QDBusConnection::disconnectFromBus(QStringLiteral("badge-listener")); }
+    bool isConnected() const { return m_bus.isConnected(); }
+
+    struct Update {
+        QString appUri;
+        QVariant count;
+        bool visible = false;
+    };
+    QList<Update> updates;
+
+signals:
+    void received();
+
+private slots:
+    void onUpdate(const QDBusMessage &message)
+    {
+        const auto args = message.arguments();
+        const QVariantMap props = qdbus_cast<QVariantMap>(args.value(1));
+        updates.append({args.value(0).toString(), props.value(QStringLiteral("count")),
+                        props.value(QStringLiteral("count-visible")).toBool()});
+        emit received();
+    }
+
+private:
+    QDBusConnection m_bus;
+};
+
+} // namespace
+
+// The sign-in state against a real HTTP server on 127.0.0.1 and the real Secret Service keyring of
+// the test session.
+class TestAuthManager : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TestServer> m_server;
+    std::unique_ptr<APIClient> m_api;
+    QStringList m_diagnostics;
+
+    void putToken(std::optional<QString> token)
+    {
+        TokenStore store;
+        if (token)
+            store.save(*token);
+        else
+            store.remove();
+        QTRY_VERIFY_WITH_TIMEOUT(store.isIdle(), waitMs);
+    }
+
+    // What a new run would read from the keyring.
+    std::optional<QString> keyringToken()
+    {
+        TokenStore store;
+        QSignalSpy loaded(&store, &TokenStore::loaded);
+        store.load();
+        if (!loaded.wait(waitMs))
+            qFatal("keyring read did not finish");
+        return store.token();
+    }
+
+    std::unique_ptr<AuthManager> startManager()
+    {
+        auto manager = std::make_unique<AuthManager>(m_api.get(), nullptr);
+        return manager;
+    }
+
+    std::unique_ptr<AuthManager> signedIn()
+    {
+        m_server->setLoginAnswer(200, authBody(true, "tok-123", true));
+        auto manager = startManager();
+        [&] { QTRY_VERIFY_WITH_TIMEOUT(!manager->isCheckingToken(), waitMs); }();
+        manager->login(QStringLiteral("anna@example.com"), QStringLiteral("secret"));
+        [&] { QTRY_VERIFY_WITH_TIMEOUT(manager->isAuthenticated(), waitMs); }();
+        return manager;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        setDiagnosticsSink([this](const QString &line) { m_diagnostics << line; });
+        TokenStore probe;
+        QSignalSpy loaded(&probe, &TokenStore::loaded);
+        probe.load();
+        QVERIFY(loaded.wait(waitMs));
+    }
+
+    void init()
+    {
+        m_server = std::make_unique<TestServer>();
+        m_api = std::make_unique<APIClient>(m_server->url());
+        m_diagnostics.clear();
+        putToken(std::nullopt);
+    }
+
+    void cleanup()
+    {
+        m_api.reset();
+        m_server.reset();
+    }
+
+    void withoutStoredTokenNoRequest()
+    {
+        auto manager = startManager();
+        QVERIFY(manager->isCheckingToken());
+        QTRY_VERIFY_WITH_TIMEOUT(!manager->isCheckingToken(), waitMs);
+        QVERIFY(!manager->isAuthenticated());
+        QCOMPARE(m_server->checkRequests(), 0);
+        QVERIFY(!manager->getToken());
+    }
+
+    void emptyStoredTokenCountsAsNone()
+    {
+        putToken(QString());
+        auto manager = startManager();
+        QTRY_VERIFY_WITH_TIMEOUT(!manager->isCheckingToken(), waitMs);
+        QCOMPARE(m_server->checkRequests(), 0);
+        QVERIFY(!manager->getToken());
+    }
+
+    void storedTokenCheck_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<bool>("serverDown");
+        QTest::addColumn<bool>("signedIn");
+
+        QTest::newRow("accepted") << 200 << authBody(true, nullptr, true) << false << true;
+        QTest::newRow("success false") << 200 << authBody(false, nullptr, false, "expired") << false << false;
+        QTest::newRow("success without user") << 200 << authBody(true, nullptr, false) << false << false;
+        QTest::newRow("HTTP 401") << 401 << authBody(false, nullptr, false, "Unauthorized") << false << false;
+        QTest::newRow("HTTP 500") << 500 << QByteArray("oops") << false << false;
+        QTest::newRow("undecodable body") << 200 << QByteArray("{\"success\":\"yes\"") << false << false;
+        QTest::newRow("server down") << 200 << QByteArray() << true << false;
+    }
+
+    void storedTokenCheck()
+    {
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        QFETCH(bool, serverDown);
+        QFETCH(bool, signedIn);
+
+        putToken(QStringLiteral("tok-stored"));
+        m_server->setCheckAnswer(status, body);
+        if (serverDown) {
+            // A port that nobody listens on; the client stops waiting for it quickly here.
+            QTcpServer probe;
+            QVERIFY(probe.listen(QHostAddress::LocalHost));
+            const quint16 port = probe.serverPort();
+            probe.close();
+            m_api = std::make_unique<APIClient>(QStringLiteral("http://127.0.0.1:%1").arg(port));
+            m_api->setDeadlineForTesting(300ms);
+        }
+        FakeCallPoll poll;
+        auto manager = startManager();
+        manager->setCallPollingProvider([&poll] { return &poll; });
+        QSignalSpy errorSpy(manager.get(), &AuthManager::errorChanged);
+        QTRY_VERIFY_WITH_TIMEOUT(!manager->isCheckingToken(), waitMs);
+
+        if (!serverDown) {
+            QCOMPARE(m_server->checkRequests(), 1);
+            QCOMPARE(m_server->lastCheckedToken(), "tok-stored");
+        }
+        QCOMPARE(manager->isAuthenticated(), signedIn);
+        QCOMPARE(manager->currentUser().has_value(), signedIn);
+        QCOMPARE(manager->isUnreadCheckerRunning(), signedIn);
+        QCOMPARE(poll.running, signedIn);
+        QCOMPARE(errorSpy.count(), 0);
+        QVERIFY(manager->error().isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(manager->tokenStore().isIdle(), waitMs);
+        QCOMPARE(keyringToken(), signedIn ? std::optional<QString>(QStringLiteral("tok-stored")) : std::nullopt);
+        if (signedIn) {
+            QCOMPARE(manager->currentUser()->email, "anna@example.com");
+            QTRY_COMPARE_WITH_TIMEOUT(m_server->lastAuthorization(), "Bearer tok-stored", waitMs);
+        }
+    }
+
+    void signIn_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QString>("error");
+
+        QTest::newRow("accepted") << 200 << authBody(true, "tok-new", true) << true << QString();
+        QTest::newRow("success without token") << 200 << authBody(true, nullptr, true) << false << "Login failed";
+        QTest::newRow("success without user") << 200 << authBody(true, "tok-new", false) << false << "Login failed";
+        QTest::newRow("without token, with error") << 200 << authBody(true, nullptr, true, "Verify your e-mail") << false
+                                                   << "Verify your e-mail";
+        QTest::newRow("empty token") << 200 << authBody(true, "", true) << false << "Login failed";
+        QTest::newRow("success false, no text") << 200 << authBody(false, nullptr, false) << false << "Login failed";
+        QTest::newRow("401 with text") << 401 << authBody(false, nullptr, false, "Invalid credentials") << false
+                                       << "Invalid credentials";
+    }
+
+    void signIn()
+    {
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        QFETCH(bool, ok);
+        QFETCH(QString, error);
+
+        m_server->setLoginAnswer(status, body);
+        auto manager = startManager();
+        QTRY_VERIFY_WITH_TIMEOUT(!manager->isCheckingToken(), waitMs);
+
+        m_server->holdLogin(true);
+        auto task = manager->loginAsync(QStringLiteral("anna@example.com"), QStringLiteral("secret"));
+        QVERIFY(manager->isLoading());
+        QVERIFY(manager->error().isEmpty());
+        m_server->holdLogin(false);
+        const bool result = QCoro::waitFor(std::move(task));
+
+        QCOMPARE(result, ok);
+        QCOMPARE(manager->isAuthenticated(), ok);
+        QVERIFY(!manager->isLoading());
+        QCOMPARE(manager->error(), error);
+        QTRY_VERIFY_WITH_TIMEOUT(manager->tokenStore().isIdle(), waitMs);
+        QCOMPARE(keyringToken(), ok ? std::optional<QString>(QStringLiteral("tok-new")) : std::nullopt);
+        QCOMPARE(manager->getToken(), ok ? std::optional<QString>(QStringLiteral("tok-new")) : std::nullopt);
+        if (ok) {
+            const QVariantMap user = manager->currentUserVariant().toMap();
+            QCOMPARE(user.value("id").toString(), "u-1");
+            QCOMPARE(user.value("numericId").toLongLong(), 7);
+            QCOMPARE(user.value("username").toString(), "anna");
+            QVERIFY(user.value("avatarURL").toString().endsWith("avatars/anna.png"));
+        } else {
+            QVERIFY(manager->currentUserVariant().isNull());
+        }
+        QVERIFY(m_diagnostics.filter("Failed to save token").isEmpty());
+    }
+
+    void newAttemptClearsTheError()
+    {
+        m_server->setLoginAnswer(401, authBody(false, nullptr, false, "Invalid credentials"));
+        auto manager = startManager();
+        QTRY_VERIFY_WITH_TIMEOUT(!manager->isCheckingToken(), waitMs);
+        QVERIFY(!QCoro::waitFor(manager->loginAsync("a@b.c", "x")));
+        QCOMPARE(manager->error(), "Invalid credentials");
+        m_server->setLoginAnswer(200, authBody(true, "tok-2", true));
+        m_server->holdLogin(true);
+        manager->login("a@b.c", "y");
+        QVERIFY(manager->error().isEmpty());
+        m_server->holdLogin(false);
+        QTRY_VERIFY_WITH_TIMEOUT(manager->isAuthenticated(), waitMs);
+    }
+
+    void logoutWhileTheLoopSleeps()
+    {
+        m_server->setUnreadCount(3);
+        FakeCallPoll poll;
+        auto manager = signedIn();
+        manager->setCallPollingProvider([&poll] { return &poll; });
+        QVERIFY(poll.running);
+        QTRY_COMPARE_WITH_TIMEOUT(manager->unreadCount(), 3, waitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(m_server->unreadPending(), 0, waitMs);
+
+        manager->setUnreadIntervalForTesting(20ms);
+        manager->logout();
+        m_server->setUnreadCount(9);
+        const int requestsAtLogout = m_server->unreadRequests();
+
+        QVERIFY(!manager->isAuthenticated());
+        QVERIFY(!manager->currentUser());
+        QVERIFY(!manager->isUnreadCheckerRunning());
+        QVERIFY(!poll.running);
+        QVERIFY(!manager->getToken());
+        QTRY_VERIFY_WITH_TIMEOUT(manager->tokenStore().isIdle(), waitMs);
+        QCOMPARE(keyringToken(), std::nullopt);
+
+        // Many former intervals later, nothing has asked the server and the count kept its value.
+        QTest::qWait(300);
+        QCOMPARE(m_server->unreadRequests(), requestsAtLogout);
+        QCOMPARE(manager->unreadCount(), 3);
+
+        // Becoming active while signed out asks nothing either.
+        emit qGuiApp->applicationStateChanged(Qt::ApplicationActive);
+        QCoreApplication::processEvents();
+        QCOMPARE(m_server->unreadRequests(), requestsAtLogout);
+    }
+
+    void answerArrivingAfterLogoutIsDropped()
+    {
+        m_server->setUnreadCount(5);
+        m_server->holdUnread(true);
+        auto manager = signedIn();
+        QTRY_COMPARE_WITH_TIMEOUT(m_server->unreadPending(), 1, waitMs);
+        QSignalSpy finished(manager.get(), &AuthManager::unreadStepFinished);
+        manager->logout();
+        m_server->releaseUnread(1);
+        QVERIFY(finished.wait(waitMs));
+        QCOMPARE(manager->unreadCount(), 0);
+    }
+
+    void twoStartsLeaveOneLoop()
+    {
+        m_server->holdUnread(true);
+        auto manager = signedIn();
+        manager->setUnreadIntervalForTesting(10ms);
+        manager->startUnreadChecker();
+        manager->startUnreadChecker();
+        // Every start runs a step at once: three requests are in flight.
+        QTRY_COMPARE_WITH_TIMEOUT(m_server->unreadPending(), 3, waitMs);
+        m_server->resetCounters();
+        m_server->releaseUnread(3);
+        // Only the newest loop goes on: one request at a time, never two.
+        QTRY_COMPARE_WITH_TIMEOUT(m_server->unreadRequests(), 1, waitMs);
+        for (int step = 0; step < 5; ++step) {
+            QTRY_COMPARE_WITH_TIMEOUT(m_server->unreadPending(), 1, waitMs);
+            QTest::qWait(50);
+            QCOMPARE(m_server->unreadPending(), 1);
+            m_server->releaseUnread(1);
+            QTRY_COMPARE_WITH_TIMEOUT(m_server->unreadRequests(), step + 2, waitMs);
+        }
+        manager->stopUnreadChecker();
+        m_server->holdUnread(false);
+    }
+
+    void applicationActivationRefreshes()
+    {
+        m_server->setUnreadCount(4);
+        auto manager = signedIn();
+        QTRY_COMPARE_WITH_TIMEOUT(manager->unreadCount(), 4, waitMs);
+        m_server->setUnreadCount(6);
+        emit qGuiApp->applicationStateChanged(Qt::ApplicationActive);
+        QTRY_COMPARE_WITH_TIMEOUT(manager->unreadCount(), 6, waitMs);
+        QCOMPARE(m_server->lastAuthorization(), "Bearer tok-123");
+    }
+
+    void badge()
+    {
+        BadgeListener listener;
+        QVERIFY(listener.isConnected());
+        QSignalSpy received(&listener, &BadgeListener::received);
+
+        m_server->setUnreadCount(12);
+        auto manager = signedIn();
+        manager->setUnreadIntervalForTesting(10ms);
+        QTRY_VERIFY_WITH_TIMEOUT(!listener.updates.isEmpty(), waitMs);
+        QCOMPARE(listener.updates.last().count.typeId(), QMetaType::LongLong);
+        QCOMPARE(listener.updates.last().count.toLongLong(), 12);
+        QVERIFY(listener.updates.last().visible);
+        QVERIFY(listener.updates.last().appUri.startsWith("application://"));
+
+        m_server->setUnreadCount(250);
+        manager->startUnreadChecker();
+        QTRY_COMPARE_WITH_TIMEOUT(listener.updates.last().count.toLongLong(), 250, waitMs);
+
+        m_server->setUnreadCount(0);
+        QTRY_VERIFY_WITH_TIMEOUT(!listener.updates.last().visible, waitMs);
+        QCOMPARE(listener.updates.last().count.toLongLong(), 0);
+        QCOMPARE(manager->unreadCount(), 0);
+
+        m_server->setUnreadCount(2);
+        QTRY_COMPARE_WITH_TIMEOUT(listener.updates.last().count.toLongLong(), 2, waitMs);
+        const qsizetype before = listener.updates.size();
+        manager->logout();
+        QTRY_COMPARE_WITH_TIMEOUT(listener.updates.size(), before + 1, waitMs);
+        QVERIFY(!listener.updates.last().visible);
+        QCOMPARE(listener.updates.last().count.toLongLong(), 0);
+    }
+};
+
+QTEST_MAIN(TestAuthManager)
+#include "tst_authmanager.moc"
