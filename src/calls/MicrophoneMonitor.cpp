@@ -1,5 +1,7 @@
 #include "MicrophoneMonitor.h"
 
+#include "Diagnostics.h"
+
 #include <gst/gst.h>
 
 #include <cmath>
@@ -7,13 +9,6 @@
 #include <mutex>
 
 namespace {
-
-void diag(const QString &line)
-{
-    const QByteArray bytes = line.toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
-    std::fflush(stdout);
-}
 
 // 1024 frames at 48 kHz, the block the level is measured over.
 constexpr guint64 LevelIntervalNs = 1024ull * GST_SECOND / 48000;

@@ -1,5 +1,7 @@
 #include "WebRTCManager.h"
 
+#include "Diagnostics.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFutureWatcher>
@@ -19,13 +21,6 @@
 #include <mutex>
 
 namespace {
-
-void diag(const QString &line)
-{
-    const QByteArray bytes = line.toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
-    std::fflush(stdout);
-}
 
 std::atomic<int> g_alivePipelines{0};
 std::atomic<quint64> g_probeCounter{0};
