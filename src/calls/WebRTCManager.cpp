@@ -100,6 +100,7 @@ struct WebRTCManager::Session : std::enable_shared_from_this<WebRTCManager::Sess
     std::mutex mutex;
     WebRTCManager *owner = nullptr;
     QStringList localMids;   // guarded by mutex: written by a promise, read by the ICE callback
+    QString lastError;       // guarded by mutex: written by the bus handler
 
     GstElement *pipeline = nullptr;
     GstElement *webrtc = nullptr;
@@ -298,6 +299,7 @@ void WebRTCManager::createPeerConnection()
             gst_object_unref(pipeline);
         return;
     }
+    gst_object_ref_sink(pipeline);
     ++g_alivePipelines;
     g_object_weak_ref(G_OBJECT(pipeline), pipelineFinalized, nullptr);
     session->pipeline = pipeline;
@@ -328,10 +330,16 @@ void WebRTCManager::createPeerConnection()
         return bin;
     };
     GstElement *source = addBin(m_config.sourceDescription, "source");
-    GstElement *sink = addBin(m_config.sinkDescription, "sink");
-    if (source)
-        gst_element_link(source, element("capture_in"));
-    if (sink) {
+    GstElement *sink = source ? addBin(m_config.sinkDescription, "sink") : nullptr;
+    if (!source || !sink || !gst_element_link(source, element("capture_in"))
+        || !gst_element_link(element("playback_out"), sink)) {
+        // A call without its microphone or speaker is no call: leave no connection behind.
+        if (source && sink)
+            diag(QStringLiteral("[WebRTC] Pipeline error: the audio source or sink cannot be linked"));
+        releasePipeline(*session);
+        return;
+    }
+    {
         // Nothing plays until the peer's audio arrives: the sinks must not hold the pipeline
         // back waiting for a first buffer.
         GstIterator *it = gst_bin_iterate_sinks(GST_BIN(sink));
@@ -344,7 +352,6 @@ void WebRTCManager::createPeerConnection()
         }
         g_value_unset(&item);
         gst_iterator_free(it);
-        gst_element_link(element("playback_out"), sink);
     }
 
     if (!stun.isEmpty())
@@ -492,6 +499,10 @@ void WebRTCManager::createPeerConnection()
                                           QString::fromUtf8(error ? error->message : "unknown"));
             if (error)
                 g_error_free(error);
+            {
+                std::lock_guard lock(session->mutex);
+                session->lastError = text;
+            }
             session->post([text](WebRTCManager *) { diag(text); });
             break;
         }
@@ -531,8 +542,19 @@ void WebRTCManager::createPeerConnection()
     m_inactive = false;
     applyControls();
 
-    if (gst_element_set_state(pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
-        diag(QStringLiteral("[WebRTC] Pipeline error: the call pipeline did not start"));
+    if (gst_element_set_state(pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+        // No microphone or speaker: no connection, so the caller's flow fails at once instead of
+        // placing a call nobody can hear.
+        QString reason;
+        {
+            std::lock_guard lock(session->mutex);
+            reason = session->lastError;
+        }
+        diag(reason.isEmpty() ? QStringLiteral("[WebRTC] Pipeline error: the call pipeline did not start") : reason);
+        m_session.reset();
+        releasePipeline(*session);
+        return;
+    }
 
     emit hasPeerConnectionChanged();
     diag(QStringLiteral("[WebRTC] ✅ Local audio track added (microphone)"));
@@ -781,22 +803,27 @@ int WebRTCManager::alivePipelineCount()
 // ---------------------------------------------------------------------------------------------
 // Closing
 
+void WebRTCManager::releasePipeline(Session &session)
+{
+    {
+        // From here on nothing GStreamer's threads post reaches this object.
+        std::lock_guard lock(session.mutex);
+        session.owner = nullptr;
+    }
+    gst_element_set_state(session.pipeline, GST_STATE_NULL);
+    GstBus *bus = gst_element_get_bus(session.pipeline);
+    gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
+    gst_object_unref(bus);
+    gst_object_unref(session.pipeline);
+    session.pipeline = nullptr;
+    session.webrtc = session.captureVolume = session.playbackVolume = session.playbackIn = nullptr;
+}
+
 void WebRTCManager::close()
 {
     diag(QStringLiteral("[WebRTC] Closing connection..."));
     if (std::shared_ptr<Session> session = std::exchange(m_session, nullptr)) {
-        {
-            std::lock_guard lock(session->mutex);
-            session->owner = nullptr;
-        }
-        gst_element_set_state(session->pipeline, GST_STATE_NULL);
-        GstBus *bus = gst_element_get_bus(session->pipeline);
-        gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
-        gst_object_unref(bus);
-        g_signal_handlers_disconnect_matched(session->webrtc, G_SIGNAL_MATCH_FUNC, 0, 0, nullptr, nullptr, nullptr);
-        gst_object_unref(session->pipeline);
-        session->pipeline = nullptr;
-        session->webrtc = session->captureVolume = session->playbackVolume = session->playbackIn = nullptr;
+        releasePipeline(*session);
         emit hasPeerConnectionChanged();
     }
     m_pendingIceCandidates.clear();

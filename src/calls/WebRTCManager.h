@@ -159,6 +159,7 @@ private:
     void addPendingIceCandidates();
     void setConnectionState(int state);
     void applyControls();
+    static void releasePipeline(Session &session);
     void checkInactivity();
     bool ensureFactoryInitialized();
     quint64 registerCompletion(std::function<void()> onAbandon);

@@ -330,6 +330,39 @@ private slots:
         b.manager.close();
     }
 
+    void brokenDevicesLeaveNoConnection_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("sink");
+        const QString tone = QStringLiteral("audiotestsrc is-live=true");
+        QTest::newRow("unknown source") << QStringLiteral("nosuchmicrophone") << QStringLiteral("fakesink");
+        QTest::newRow("unknown sink") << tone << QStringLiteral("nosuchspeaker");
+        QTest::newRow("source without output") << QStringLiteral("audiotestsrc ! fakesink") << QStringLiteral("fakesink");
+        QTest::newRow("source that cannot start") << QStringLiteral("filesrc location=/nonexistent/mic.wav ! wavparse")
+                                                  << QStringLiteral("fakesink");
+    }
+
+    void brokenDevicesLeaveNoConnection()
+    {
+        QFETCH(QString, source);
+        QFETCH(QString, sink);
+        MediaConfig config = toneConfig(440);
+        config.sourceDescription = source;
+        config.sinkDescription = sink;
+        WebRTCManager manager(config);
+        OutputCapture output;
+        manager.createPeerConnection();
+        QVERIFY(!manager.hasPeerConnection());
+        QCOMPARE(WebRTCManager::alivePipelineCount(), 0);
+        QVERIFY(!output.lines().filter(QStringLiteral("[WebRTC] Pipeline error: ")).isEmpty());
+        QCOMPARE(output.count(QStringLiteral("[WebRTC] ✅ Peer connection created with audio")), 0);
+        // The flow that wanted an offer learns at once that there is none.
+        Result<std::optional<WebRTCManager::SessionDescription>> offer;
+        manager.createOffer(offer.callback());
+        QTRY_COMPARE_WITH_TIMEOUT(offer.calls, 1, Wait);
+        QVERIFY(!offer.value->has_value());
+    }
+
     void testSourceNeedsNoPermission()
     {
         Peer a(440);
