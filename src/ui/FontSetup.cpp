@@ -1,13 +1,38 @@
 #include "FontSetup.h"
 
+#include "FontPatch.h"
 #include "Icons.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QFont>
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#include <functional>
 
 namespace {
+
+const QString systemEmojiFile = QStringLiteral("/usr/share/fonts/truetype/noto/NotoColorEmoji.ttf");
+const QString interDir = QStringLiteral("/usr/share/fonts/opentype/inter/");
+const QStringList interWeights = {QStringLiteral("Regular"), QStringLiteral("Medium"), QStringLiteral("SemiBold"),
+                                  QStringLiteral("Bold")};
+constexpr int patchVersion = 1; // bump when FontPatch changes, so cached copies are rebuilt
+
+struct Chosen {
+    QString ui;
+    QString emoji;
+};
+
+Chosen &chosen()
+{
+    static Chosen c;
+    return c;
+}
 
 bool hasFamily(const QString &family)
 {
@@ -26,20 +51,77 @@ void ensureLoaded(const QString &family, const QStringList &files)
     }
 }
 
+QString cacheDir()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/theorvane-teams");
+}
+
+// A patched copy of `source` in the cache folder, keyed by the source's size and date, so it is
+// built once per font update and FreeType reads it from disk like any installed font.
+QString patchedCopy(const QString &source, const QString &prefix, const std::function<QByteArray(const QByteArray &)> &patch)
+{
+    const QFileInfo info(source);
+    if (!info.exists())
+        return {};
+    const QString path = cacheDir()
+        + QStringLiteral("/%1-v%2-%3-%4.%5")
+              .arg(prefix)
+              .arg(patchVersion)
+              .arg(info.size())
+              .arg(info.lastModified().toSecsSinceEpoch())
+              .arg(info.suffix());
+    if (QFile::exists(path))
+        return path;
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray patched = patch(in.readAll());
+    if (patched.isEmpty() || !QDir().mkpath(cacheDir()))
+        return {};
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly) || out.write(patched) != patched.size() || !out.commit())
+        return {};
+    return path;
+}
+
+bool addFont(const QString &path, const QString &family)
+{
+    if (path.isEmpty())
+        return false;
+    const int id = QFontDatabase::addApplicationFont(path);
+    return id >= 0 && QFontDatabase::applicationFontFamilies(id).contains(family);
+}
+
+std::vector<FontPatch::Group> &emojiGroups()
+{
+    static std::vector<FontPatch::Group> groups;
+    if (groups.empty()) {
+        QFile in(systemEmojiFile);
+        if (in.open(QIODevice::ReadOnly))
+            groups = FontPatch::unicodeGroups(in.readAll());
+    }
+    return groups;
+}
+
 } // namespace
 
 namespace FontSetup {
 
 QString emojiFamily()
 {
-    return QStringLiteral("Noto Color Emoji");
+    return chosen().emoji.isEmpty() ? QStringLiteral("Noto Color Emoji") : chosen().emoji;
+}
+
+QString uiFamily()
+{
+    return chosen().ui.isEmpty() ? QStringLiteral("Inter") : chosen().ui;
 }
 
 QStringList uiFamilies()
 {
     QStringList families;
-    if (hasFamily(QStringLiteral("Inter")))
-        families << QStringLiteral("Inter");
+    if (hasFamily(uiFamily()))
+        families << uiFamily();
     if (hasFamily(emojiFamily()))
         families << emojiFamily();
     return families;
@@ -47,13 +129,27 @@ QStringList uiFamilies()
 
 void apply()
 {
-    const QString inter = QStringLiteral("/usr/share/fonts/opentype/inter/");
-    ensureLoaded(QStringLiteral("Inter"),
-                 {inter + QStringLiteral("Inter-Regular.otf"), inter + QStringLiteral("Inter-Medium.otf"), inter + QStringLiteral("Inter-SemiBold.otf"),
-                  inter + QStringLiteral("Inter-Bold.otf")});
+    ensureLoaded(QStringLiteral("Inter"), {interDir + QStringLiteral("Inter-Regular.otf")});
     ensureLoaded(Icons::fontFamily(),
                  {QStringLiteral("/usr/share/fonts/truetype/material-design-icons-iconfont/MaterialIcons-Regular.ttf")});
-    ensureLoaded(emojiFamily(), {QStringLiteral("/usr/share/fonts/truetype/noto/NotoColorEmoji.ttf")});
+    ensureLoaded(QStringLiteral("Noto Color Emoji"), {systemEmojiFile});
+
+    const QString emoji = QString::fromLatin1(FontPatch::emojiFamily);
+    if (addFont(patchedCopy(systemEmojiFile, QStringLiteral("emoji"), FontPatch::patchEmojiFont), emoji))
+        chosen().emoji = emoji;
+
+    // Without the patched emoji font the UI font keeps its own emoji glyphs: better a black heart than none.
+    if (!chosen().emoji.isEmpty()) {
+        const QString ui = QString::fromLatin1(FontPatch::uiFamily);
+        bool all = true;
+        for (const QString &weight : interWeights) {
+            const QString path = patchedCopy(interDir + QStringLiteral("Inter-") + weight + QStringLiteral(".otf"), QStringLiteral("ui-") + weight,
+                                             [](const QByteArray &font) { return FontPatch::patchUiFont(font, emojiGroups()); });
+            all = addFont(path, ui) && all;
+        }
+        if (all)
+            chosen().ui = ui;
+    }
 
     const QStringList families = uiFamilies();
     if (families.isEmpty())

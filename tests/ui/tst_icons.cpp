@@ -5,26 +5,11 @@
 #include <QGuiApplication>
 #include <QRawFont>
 #include <QTest>
-#include <QTextLayout>
 
-// Symbols and fonts as they reach the screen: every symbol name the screens use must draw a real
-// glyph of the icon font, and emoji must come from the colour emoji font.
+// Every symbol name the screens use must draw a real glyph of the icon font.
 class TestIcons : public QObject
 {
     Q_OBJECT
-
-    // Families drawing the first `length` UTF-16 units of the text (all of it by default).
-    static QStringList familiesUsed(const QString &text, int length = -1)
-    {
-        QTextLayout layout(text, QGuiApplication::font());
-        layout.beginLayout();
-        layout.createLine();
-        layout.endLayout();
-        QStringList families;
-        for (const QGlyphRun &run : layout.glyphRuns(0, length < 0 ? text.size() : length))
-            families << run.rawFont().familyName();
-        return families;
-    }
 
 private slots:
     void initTestCase() { FontSetup::apply(); }
@@ -71,22 +56,6 @@ private slots:
         QVERIFY(!Icons::isKnown("no.such.symbol"));
         QCOMPARE(Icons::codePoint("no.such.symbol"), Icons::fallbackCodePoint);
         QCOMPARE(Icons::codePoint(""), Icons::fallbackCodePoint);
-    }
-
-    void uiFontAndEmoji()
-    {
-        const QStringList families = FontSetup::uiFamilies();
-        QVERIFY(!families.isEmpty());
-        QCOMPARE(QGuiApplication::font().families(), families);
-        if (!families.contains(FontSetup::emojiFamily()))
-            QSKIP("Noto Color Emoji is not installed");
-        // Emoji that DejaVu Sans also carries in black and white.
-        for (const QString &emoji : {QStringLiteral("😀"), QStringLiteral("❄️"), QStringLiteral("✨")})
-            QVERIFY2(familiesUsed(emoji, emoji.size() > 1 && emoji.at(0).isHighSurrogate() ? 2 : 1)
-                         == QStringList{FontSetup::emojiFamily()},
-                     qPrintable(emoji + QStringLiteral(" drawn with ") + familiesUsed(emoji).join(u',')));
-        QVERIFY(!familiesUsed(QStringLiteral("Sign In")).contains(FontSetup::emojiFamily()));
-        QVERIFY(!familiesUsed(QStringLiteral("Вход 2026")).contains(FontSetup::emojiFamily()));
     }
 };
 

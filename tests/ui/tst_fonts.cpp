@@ -1,0 +1,157 @@
+#include "FontPatch.h"
+#include "FontSetup.h"
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QRawFont>
+#include <QTest>
+#include <QTextLayout>
+
+namespace {
+
+// Families drawing the text, and the glyph count, as the screen would lay it out.
+struct Shaped {
+    QStringList families;
+    int glyphs = 0;
+};
+
+Shaped shape(const QString &text, QFont font = QGuiApplication::font())
+{
+    QTextLayout layout(text, font);
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    Shaped s;
+    for (const QGlyphRun &run : layout.glyphRuns()) {
+        s.families << run.rawFont().familyName();
+        s.glyphs += int(run.glyphIndexes().size());
+    }
+    return s;
+}
+
+bool maps(const std::vector<FontPatch::Group> &groups, quint32 cp)
+{
+    for (const auto &g : groups) {
+        if (cp >= g.start && cp <= g.end)
+            return true;
+    }
+    return false;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+// Emoji in the colour font, text in the UI font, whole emoji sequences as one picture.
+class TestFonts : public QObject
+{
+    Q_OBJECT
+
+    QByteArray m_emoji;
+    QByteArray m_inter;
+
+private slots:
+    void initTestCase()
+    {
+        m_emoji = readFile(QStringLiteral("/usr/share/fonts/truetype/noto/NotoColorEmoji.ttf"));
+        m_inter = readFile(QStringLiteral("/usr/share/fonts/opentype/inter/Inter-Regular.otf"));
+        if (m_emoji.isEmpty() || m_inter.isEmpty())
+            QSKIP("Noto Color Emoji or Inter is not installed");
+        FontSetup::apply();
+    }
+
+    void emojiFontGainsTheVariationSelector()
+    {
+        const auto before = FontPatch::unicodeGroups(m_emoji);
+        QVERIFY(!before.empty());
+        QVERIFY(!maps(before, 0xFE0F));
+        const QByteArray patched = FontPatch::patchEmojiFont(m_emoji);
+        QVERIFY(!patched.isEmpty());
+        const auto after = FontPatch::unicodeGroups(patched);
+        QVERIFY(maps(after, 0xFE0F));
+        QCOMPARE(after.size(), before.size() + 1);
+        // Patching twice finds nothing more to do.
+        QVERIFY(FontPatch::patchEmojiFont(patched).isEmpty());
+        QCOMPARE(QRawFont(patched, 12).familyName(), "Orvn Color Emoji");
+        QVERIFY(QRawFont(patched, 12).supportsCharacter(0xFE0F));
+    }
+
+    void uiFontDropsOnlyEmojiCodePoints()
+    {
+        const auto emoji = FontPatch::unicodeGroups(m_emoji);
+        const auto before = FontPatch::unicodeGroups(m_inter);
+        const QByteArray patched = FontPatch::patchUiFont(m_inter, emoji);
+        const auto after = FontPatch::unicodeGroups(patched);
+        QVERIFY(!after.empty());
+        QCOMPARE(QRawFont(patched, 12).familyName(), "OrvUI");
+        QVERIFY(!QRawFont(patched, 12).supportsCharacter(0x2764));
+        for (quint32 dropped : {0x2764u, 0x2600u, 0x26A0u, 0x2665u})
+            QVERIFY2(maps(before, dropped) && !maps(after, dropped), qPrintable(QString::number(dropped, 16)));
+        for (quint32 kept : {quint32('#'), quint32('*'), quint32('0'), quint32('9'), 0xA9u, 0xAEu, 0x2122u, 0x203Cu,
+                             0x2192u /* → */, 0x0416u /* Ж */})
+            QVERIFY2(maps(after, kept), qPrintable(QString::number(kept, 16)));
+    }
+
+    void malformedInputIsRefused_data()
+    {
+        QTest::addColumn<QByteArray>("font");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("short") << QByteArray("OTTO");
+        QTest::newRow("text") << QByteArray(4096, 'x');
+        QByteArray truncated = m_inter.left(600);
+        QTest::newRow("truncated font") << truncated;
+    }
+
+    void malformedInputIsRefused()
+    {
+        QFETCH(QByteArray, font);
+        QVERIFY(FontPatch::unicodeGroups(font).empty());
+        QVERIFY(FontPatch::patchEmojiFont(font).isEmpty());
+        QVERIFY(FontPatch::patchUiFont(font, FontPatch::unicodeGroups(m_emoji)).isEmpty());
+    }
+
+    void applicationFontDrawsEmojiInColour_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("glyphs");
+        QTest::newRow("red heart") << QStringLiteral("❤️") << 1;
+        QTest::newRow("sun") << QStringLiteral("☀️") << 1;
+        QTest::newRow("snowflake") << QStringLiteral("❄️") << 1;
+        QTest::newRow("grinning face") << QStringLiteral("😀") << 1;
+        QTest::newRow("rainbow flag") << QStringLiteral("🏳️\u200d🌈") << 1;
+        QTest::newRow("heart on fire") << QStringLiteral("❤️\u200d🔥") << 1;
+        QTest::newRow("family") << QStringLiteral("👨\u200d👩\u200d👧") << 1;
+        QTest::newRow("flag pair") << QStringLiteral("🇷🇺") << 1;
+    }
+
+    void applicationFontDrawsEmojiInColour()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, glyphs);
+        QCOMPARE(FontSetup::emojiFamily(), "Orvn Color Emoji");
+        const Shaped s = shape(text);
+        QCOMPARE(s.families, QStringList{FontSetup::emojiFamily()});
+        QCOMPARE(s.glyphs, glyphs);
+        QFont bold = QGuiApplication::font();
+        bold.setWeight(QFont::Bold);
+        QCOMPARE(shape(text, bold).families, QStringList{FontSetup::emojiFamily()});
+    }
+
+    void textStaysInTheUiFont()
+    {
+        QCOMPARE(FontSetup::uiFamily(), "OrvUI");
+        QCOMPARE(QGuiApplication::font().families(), (QStringList{"OrvUI", "Orvn Color Emoji"}));
+        for (const QString &text : {QStringLiteral("Sign In"), QStringLiteral("Вход в систему"), QStringLiteral("© 2026 #1 → 99")})
+            QCOMPARE(shape(text).families, QStringList{"OrvUI"});
+        QFont medium = QGuiApplication::font();
+        medium.setWeight(QFont::Medium);
+        QCOMPARE(QRawFont::fromFont(medium).weight(), int(QFont::Medium));
+    }
+};
+
+QTEST_MAIN(TestFonts)
+#include "tst_fonts.moc"
