@@ -13,6 +13,8 @@ Item {
     Text { id: bound; y: 120; text: Lang.text("Вход в систему", "Sign In") }
     Icon { id: unknownIcon; y: 160; name: "no.such.symbol" }
     Avatar { id: avatar; y: 200; size: 36 }
+    GlassButton { id: glass; y: 240; text: "Регистрация" }
+    Text { id: plain; text: "x" }
 
     TestCase {
         name: "Switchers"
@@ -79,6 +81,20 @@ Item {
             verify(!avatar.loading)
             avatar.source = "file:///nonexistent/picture.png"
             tryCompare(avatar, "showsFallback", true)
+        }
+
+        function test_controlsAndTextUseTheUiFont() {
+            compare(plain.font.family, "OrvUI")
+            compare(glass.font.family, "OrvUI")
+            compare(glass.contentItem.font.family, "OrvUI")
+        }
+
+        function test_glassButtonShrinksWhilePressed() {
+            compare(glass.scale, 1.0)
+            mousePress(glass)
+            compare(glass.scale, 0.97)
+            mouseRelease(glass)
+            compare(glass.scale, 1.0)
         }
 
         function test_colorFromHexIsReachable() {
