@@ -5,7 +5,7 @@
 
 namespace {
 
-constexpr size_t kMaxContentBytes = 20000;
+constexpr size_t kMaxContentBytes = 64 * 1024;
 constexpr size_t kMaxLinkBytes = 2048;
 constexpr int64_t kMessagePage = 500;
 

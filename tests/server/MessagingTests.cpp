@@ -120,7 +120,7 @@ TEST_CASE("messaging", "only friends can send, and bad participants are refused"
     CHECK_EQ(api.post("/api/mobile/messages", {{"participantId", f.bobId}, {"content", ""}}, f.alice).status, 400);
     CHECK_EQ(api.post("/api/mobile/messages", {{"participantId", f.bobId}}, f.alice).status, 400);
     CHECK_EQ(api.post("/api/mobile/messages", {{"participantId", f.bobId}, {"content", 42}}, f.alice).status, 400);
-    CHECK_EQ(api.post("/api/mobile/messages", {{"participantId", f.bobId}, {"content", std::string(20001, 'x')}}, f.alice)
+    CHECK_EQ(api.post("/api/mobile/messages", {{"participantId", f.bobId}, {"content", std::string(64 * 1024 + 1, 'x')}}, f.alice)
                  .status,
              413);
     CHECK_EQ(api.get("/api/mobile/messages", f.alice).status, 400);

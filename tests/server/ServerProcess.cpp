@@ -149,12 +149,10 @@ Reply Api::wrap(const httplib::Result &result)
 {
     Reply r;
     if (!result) {
-        if (getenv("API_DEBUG")) std::cerr << "  << transport error " << httplib::to_string(result.error()) << std::endl;
         r.status = -1;
         return r;
     }
     r.status = result->status;
-    if (getenv("API_DEBUG")) std::cerr << "  << " << r.status << " " << result->body.substr(0, 200) << std::endl;
     r.body = result->body;
     r.headers = result->headers;
     r.json = nlohmann::json::parse(r.body, nullptr, false);
