@@ -4,6 +4,7 @@
 #include "AccountRecords.h"
 #include "MessagingRecords.h"
 #include "CallRecords.h"
+#include "JsonDom.h"
 #include "JsonReader.h"
 #include "MultipartBody.h"
 
@@ -93,15 +94,34 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     case 9: check<IncomingCallResponse>(body); break;
     case 10: {
         // The unread count's reading of a body.
-        const QJsonDocument document = JsonReader::parseDocument(body);
-        if (document.isObject())
-            (void)JsonReader::exactInteger(document.object().value(QLatin1String("unreadCount")));
+        JsonDom dom;
+        QString error;
+        if (!dom.parse(body, &error)) {
+            if (error.isEmpty())
+                std::abort();
+            break;
+        }
+        const std::uint32_t count = dom.member(dom.root(), "unreadCount");
+        if (count != JsonDom::npos) {
+            const auto exact = dom.integer(dom.node(count));
+            // An exact integer must agree with Qt's own reading wherever Qt is exact.
+            const QJsonValue qt = QJsonDocument::fromJson(body).object().value(QLatin1String("unreadCount"));
+            if (exact && qt.isDouble() && qAbs(qt.toDouble()) < 9007199254740992.0 && qt.toDouble() != double(*exact))
+                std::abort();
+        }
         break;
     }
     case 11: {
         const QString key = QString::fromUtf8(body);
         const QString converted = JsonReader::convertFromSnakeCase(key);
         if (!key.contains(QLatin1Char('_')) && converted != key)
+            std::abort();
+        // The allocation-free matcher agrees with the conversion, both ways.
+        if (!JsonReader::convertedKeyEquals(body, converted.toUtf8()))
+            std::abort();
+        const qsizetype cut = body.size() / 2;
+        const QByteArray other = body.mid(cut) + body.left(cut);
+        if (JsonReader::convertedKeyEquals(body, other) != (converted.toUtf8() == other))
             std::abort();
         break;
     }

@@ -122,10 +122,14 @@ QCoro::Task<APIResult<qint64>> APIClient::getUnreadCount(QString token)
     if (!answer.ok())
         co_return answer.error();
     // Whatever the status, anything but a whole number under "unreadCount" counts as nothing unread.
-    const QJsonDocument document = QJsonDocument::fromJson(answer.value().body);
-    if (!document.isObject())
+    JsonDom dom;
+    QString ignored;
+    if (!dom.parse(answer.value().body, &ignored))
         co_return qint64(0);
-    co_return JsonReader::exactInteger(document.object().value(QLatin1String("unreadCount"))).value_or(0);
+    const std::uint32_t count = dom.member(dom.root(), "unreadCount");
+    if (count == JsonDom::npos)
+        co_return qint64(0);
+    co_return dom.integer(dom.node(count)).value_or(0);
 }
 
 QCoro::Task<APIResult<ConversationsResponse>> APIClient::getConversations(QString token)
@@ -204,9 +208,12 @@ QCoro::Task<APIResult<FileUploadResponse>> APIClient::uploadFile(QString token, 
 
     if (answer.status == 200)
         co_return FileUploadResponse::decode(answer.body);
-    const QJsonDocument document = QJsonDocument::fromJson(answer.body);
-    const QJsonValue error = document.isObject() ? document.object().value(QLatin1String("error")) : QJsonValue();
-    if (error.isString())
-        co_return APIError::serverError(error.toString());
+    JsonDom dom;
+    QString ignored;
+    if (dom.parse(answer.body, &ignored)) {
+        const std::uint32_t error = dom.member(dom.root(), "error");
+        if (error != JsonDom::npos && dom.node(error).type == JsonDom::Type::String)
+            co_return APIError::serverError(dom.string(dom.node(error)));
+    }
     co_return APIError::serverError(QStringLiteral("Upload failed with status ") + QString::number(answer.status));
 }

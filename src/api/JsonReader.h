@@ -1,12 +1,9 @@
 #pragma once
 
 #include "APIError.h"
+#include "JsonDom.h"
 
 #include <QByteArray>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QJsonValue>
 #include <QList>
 #include <QString>
 
@@ -29,22 +26,18 @@ public:
         QString error;
     };
 
-    JsonReader(const QJsonObject &object, const char *record, Keys keys, State *state, QString path);
+    JsonReader(const JsonDom &dom, std::uint32_t object, const char *record, Keys keys, State *state, QString path);
 
     bool ok() const { return m_state->error.isEmpty(); }
-    Keys keys() const { return m_keys; }
 
-    QString string(const char *field);
-    std::optional<QString> optString(const char *field);
-    qint64 integer(const char *field);
-    std::optional<qint64> optInteger(const char *field);
-    bool boolean(const char *field);
-    std::optional<bool> optBool(const char *field);
+    QString string(const char *field) { return readString(field, true).value_or(QString()); }
+    std::optional<QString> optString(const char *field) { return readString(field, false); }
+    qint64 integer(const char *field) { return readInteger(field, true).value_or(0); }
+    std::optional<qint64> optInteger(const char *field) { return readInteger(field, false); }
+    bool boolean(const char *field) { return readBool(field, true).value_or(false); }
+    std::optional<bool> optBool(const char *field) { return readBool(field, false); }
 
-    template <class T> T record(const char *field)
-    {
-        return optRecordImpl<T>(field, true).value_or(T{});
-    }
+    template <class T> T record(const char *field) { return optRecordImpl<T>(field, true).value_or(T{}); }
     template <class T> std::optional<T> optRecord(const char *field) { return optRecordImpl<T>(field, false); }
     template <class T> std::optional<QList<T>> optList(const char *field);
 
@@ -53,49 +46,40 @@ public:
 
     // The snake-case conversion applied to keys before they are matched.
     static QString convertFromSnakeCase(const QString &key);
-
-    // A JSON number that is exactly a signed 64-bit integer (3 and 3.0 are, 2.5 and true are not).
-    static std::optional<qint64> exactInteger(const QJsonValue &value);
-
-    static QString typeName(const QJsonValue &value);
-
-    // QJsonDocument::fromJson, except that number literals Qt would round onto a different integer
-    // (9007199254740993.0, -9223372036854775809, 2.0000000000000001) keep their true meaning: exact
-    // integers become plain integers, anything else a number that is visibly not an integer.
-    static QJsonDocument parseDocument(const QByteArray &body, QJsonParseError *error = nullptr);
+    // Whether convertFromSnakeCase(key) equals field (both UTF-8).
+    static bool convertedKeyEquals(QByteArrayView key, QByteArrayView field);
 
 private:
-    // Undefined when missing; Null when the JSON says null.
-    QJsonValue find(const char *field) const;
+    // The value node of the field, or JsonDom::npos when the key is missing. JSON null is a Null node.
+    std::uint32_t find(const char *field) const;
+    // Missing or null: nullptr (and a failure when required). Otherwise the node.
+    const JsonDom::Node *lookup(const char *field, bool required, std::uint32_t *index = nullptr);
     QString childPath(const char *field) const;
+    std::optional<QString> readString(const char *field, bool required);
+    std::optional<qint64> readInteger(const char *field, bool required);
+    std::optional<bool> readBool(const char *field, bool required);
     template <class T> std::optional<T> optRecordImpl(const char *field, bool required);
 
-    const QJsonObject &m_object;
+    const JsonDom &m_dom;
+    std::uint32_t m_object;
     const char *m_record;
     Keys m_keys;
     State *m_state;
     QString m_path;
-    bool m_converted = false;
-    std::vector<std::pair<QString, QJsonValue>> m_convertedKeys;
 };
 
 template <class T>
 std::optional<T> JsonReader::optRecordImpl(const char *field, bool required)
 {
-    if (!ok())
+    std::uint32_t index = 0;
+    const JsonDom::Node *node = lookup(field, required, &index);
+    if (!node)
         return std::nullopt;
-    const QJsonValue value = find(field);
-    if (value.isUndefined() || value.isNull()) {
-        if (required)
-            fail(field, QStringLiteral("missing required field"));
-        return std::nullopt;
-    }
-    if (!value.isObject()) {
-        fail(field, QStringLiteral("expected object, got %1").arg(typeName(value)));
+    if (node->type != JsonDom::Type::Object) {
+        fail(field, QStringLiteral("expected object, got %1").arg(JsonDom::typeName(node->type)));
         return std::nullopt;
     }
-    const QJsonObject object = value.toObject();
-    JsonReader child(object, T::recordName, m_keys, m_state, childPath(field));
+    JsonReader child(m_dom, index, T::recordName, m_keys, m_state, childPath(field));
     T result = T::read(child);
     if (!ok())
         return std::nullopt;
@@ -105,30 +89,30 @@ std::optional<T> JsonReader::optRecordImpl(const char *field, bool required)
 template <class T>
 std::optional<QList<T>> JsonReader::optList(const char *field)
 {
-    if (!ok())
+    std::uint32_t index = 0;
+    const JsonDom::Node *node = lookup(field, false, &index);
+    if (!node)
         return std::nullopt;
-    const QJsonValue value = find(field);
-    if (value.isUndefined() || value.isNull())
-        return std::nullopt;
-    if (!value.isArray()) {
-        fail(field, QStringLiteral("expected array, got %1").arg(typeName(value)));
+    if (node->type != JsonDom::Type::Array) {
+        fail(field, QStringLiteral("expected array, got %1").arg(JsonDom::typeName(node->type)));
         return std::nullopt;
     }
-    const QJsonArray array = value.toArray();
     QList<T> list;
-    list.reserve(array.size());
+    list.reserve(node->length);
     const QString base = childPath(field);
-    for (qsizetype i = 0; i < array.size(); ++i) {
-        const QJsonValue element = array.at(i);
-        if (!element.isObject()) {
-            fail(field, QStringLiteral("element %1: expected object, got %2").arg(i).arg(typeName(element)));
+    std::uint32_t element = index + 1;
+    for (std::uint32_t i = 0; i < node->length; ++i) {
+        const JsonDom::Node &item = m_dom.node(element);
+        if (item.type != JsonDom::Type::Object) {
+            fail(field, QStringLiteral("element %1: expected object, got %2").arg(i).arg(JsonDom::typeName(item.type)));
             return std::nullopt;
         }
-        const QJsonObject object = element.toObject();
-        JsonReader child(object, T::recordName, m_keys, m_state, base + QLatin1Char('[') + QString::number(i) + QLatin1Char(']'));
+        JsonReader child(m_dom, element, T::recordName, m_keys, m_state,
+                         base + QLatin1Char('[') + QString::number(i) + QLatin1Char(']'));
         list.append(T::read(child));
         if (!ok())
             return std::nullopt;
+        element = item.end;
     }
     return list;
 }
@@ -140,24 +124,15 @@ APIResult<T> decodeRecord(const QByteArray &body)
     const QString record = QString::fromLatin1(T::recordName);
     if (body.trimmed().isEmpty())
         return APIError::decoding(record + QStringLiteral(": empty body, expected a JSON object"));
-    QJsonParseError parseError;
-    const QJsonDocument document = JsonReader::parseDocument(body, &parseError);
-    if (parseError.error != QJsonParseError::NoError)
-        return APIError::decoding(record + QStringLiteral(": body is not valid JSON (%1 at offset %2)")
-                                               .arg(parseError.errorString())
-                                               .arg(parseError.offset));
-    if (!document.isObject())
-        return APIError::decoding(record + QStringLiteral(": expected a JSON object, got %1")
-                                               .arg(document.isArray() ? QStringLiteral("array") : QStringLiteral("scalar")));
-    const QJsonObject object = document.object();
-    return decodeRecord<T>(object);
-}
-
-template <class T>
-APIResult<T> decodeRecord(const QJsonObject &object)
-{
+    JsonDom dom;
+    QString parseError;
+    if (!dom.parse(body, &parseError))
+        return APIError::decoding(record + QStringLiteral(": body is not valid JSON (") + parseError + QLatin1Char(')'));
+    const JsonDom::Type type = dom.node(dom.root()).type;
+    if (type != JsonDom::Type::Object)
+        return APIError::decoding(record + QStringLiteral(": expected a JSON object, got ") + JsonDom::typeName(type));
     JsonReader::State state;
-    JsonReader reader(object, T::recordName, T::keyStyle, &state, QString());
+    JsonReader reader(dom, dom.root(), T::recordName, T::keyStyle, &state, QString());
     T result = T::read(reader);
     if (!state.error.isEmpty())
         return APIError::decoding(state.error);

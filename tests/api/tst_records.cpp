@@ -5,6 +5,7 @@
 #include "MessagingRecords.h"
 #include "ServerConfig.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QTest>
 
@@ -41,6 +42,78 @@ private slots:
         QFETCH(QString, key);
         QFETCH(QString, field);
         QCOMPARE(JsonReader::convertFromSnakeCase(key), field);
+    }
+
+    // The JSON itself: strict grammar, valid UTF-8, exact strings. ErrorResponse has one optional field.
+    void strictJson_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QVariant>("error"); // the decoded "error" text, or invalid when the body is refused
+        const QVariant refused;
+        QTest::newRow("plain") << QByteArray(R"({"error":"x"})") << QVariant("x");
+        QTest::newRow("whitespace around") << QByteArray(" \r\n\t{ \"error\" : \"x\" }\n ") << QVariant("x");
+        QTest::newRow("escapes") << QByteArray("{\"error\":\"a\\\"b\\\\c\\/d\\n\\u0041\\u00e9\\ud83d\\ude00\"}") << QVariant(QStringLiteral("a\"b\\c/d\nAé😀"));
+        QTest::newRow("NUL escape kept") << QByteArray("{\"error\":\"a\\u0000b\"}") << QVariant(QString::fromUtf16(u"a\0b", 3));
+        QTest::newRow("raw UTF-8") << QStringLiteral("{\"error\":\"Ошибка ✅\"}").toUtf8() << QVariant(QStringLiteral("Ошибка ✅"));
+        QTest::newRow("repeated key: last wins") << QByteArray(R"({"error":"a","error":"b"})") << QVariant("b");
+        QTest::newRow("other values ignored") << QByteArray(R"({"x":[1,-0.5e-3,true,false,null,{"y":[]}],"error":"z"})") << QVariant("z");
+        QTest::newRow("lone high surrogate") << QByteArray("{\"error\":\"\\ud83d\"}") << refused;
+        QTest::newRow("lone low surrogate") << QByteArray("{\"error\":\"\\ude00x\"}") << refused;
+        QTest::newRow("invalid UTF-8") << QByteArray("{\"error\":\"\xff\"}") << refused;
+        QTest::newRow("overlong UTF-8") << QByteArray("{\"error\":\"\xc0\xaf\"}") << refused;
+        QTest::newRow("UTF-8 surrogate") << QByteArray("{\"error\":\"\xed\xa0\x80\"}") << refused;
+        QTest::newRow("control character") << QByteArray("{\"error\":\"a\nb\"}") << refused;
+        QTest::newRow("bad escape") << QByteArray("{\"error\":\"\\x41\"}") << refused;
+        QTest::newRow("trailing comma") << QByteArray(R"({"error":"x",})") << refused;
+        QTest::newRow("leading zero") << QByteArray(R"({"n":01})") << refused;
+        QTest::newRow("bare fraction") << QByteArray(R"({"n":1.})") << refused;
+        QTest::newRow("NaN") << QByteArray(R"({"n":NaN})") << refused;
+        QTest::newRow("single quotes") << QByteArray("{'error':'x'}") << refused;
+        QTest::newRow("trailing data") << QByteArray(R"({"error":"x"} {})") << refused;
+        QTest::newRow("unterminated") << QByteArray("{\"error\":\"x") << refused;
+        QTest::newRow("deep nesting") << QByteArray(5000, '[') << refused;
+    }
+    void strictJson()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(QVariant, error);
+        const auto result = ErrorResponse::decode(body);
+        if (!error.isValid()) {
+            QVERIFY(!result.ok());
+            QVERIFY2(result.error().description().startsWith("ErrorResponse: body is not valid JSON ("), qPrintable(result.error().description()));
+            return;
+        }
+        QVERIFY2(result.ok(), qPrintable(result.error().description()));
+        QCOMPARE(result.value().error, std::optional<QString>(error.toString()));
+    }
+
+    // What a key fills once converted: the matching of keys inside a real body.
+    void snakeCaseMatching_data()
+    {
+        QTest::addColumn<QByteArray>("key");
+        QTest::addColumn<bool>("fills");
+        QTest::newRow("snake") << QByteArray("last_name") << true;
+        QTest::newRow("camel") << QByteArray("lastName") << true;
+        QTest::newRow("upper snake") << QByteArray("LAST_NAME") << true;
+        QTest::newRow("mixed pieces") << QByteArray("Last_nAME") << true;
+        QTest::newRow("doubled underscore") << QByteArray("last__name") << true;
+        QTest::newRow("leading underscore") << QByteArray("_last_name") << false;
+        QTest::newRow("trailing underscore") << QByteArray("last_name_") << false;
+        QTest::newRow("one piece is unchanged") << QByteArray("lastname") << false;
+        QTest::newRow("one upper piece") << QByteArray("LASTNAME") << false;
+        QTest::newRow("extra piece") << QByteArray("last_name_x") << false;
+        QTest::newRow("escaped underscore") << QByteArray("last\\u005fname") << true;
+        QTest::newRow("Cyrillic look-alike") << QStringLiteral("lаst_name").toUtf8() << false;
+    }
+    void snakeCaseMatching()
+    {
+        QFETCH(QByteArray, key);
+        QFETCH(bool, fills);
+        const auto result = UserProfile::decode(R"({"id":"u","email":"e",")" + key + R"(":"Котова"})");
+        QVERIFY2(result.ok(), qPrintable(result.error().description()));
+        QCOMPARE(result.value().lastName.has_value(), fills);
+        if (fills)
+            QCOMPARE(*result.value().lastName, QStringLiteral("Котова"));
     }
 
     // Every row is a User body; error is a fragment the decoding text must contain.
