@@ -1,0 +1,56 @@
+#include "FontSetup.h"
+#include "ServerConfig.h"
+
+#include <QGuiApplication>
+#include <QQmlApplicationEngine>
+#include <QQuickStyle>
+#include <QQuickWindow>
+#include <QtQml/qqmlextensionplugin.h>
+
+#include <cstdio>
+
+Q_IMPORT_QML_PLUGIN(Orvane_ShellPlugin)
+Q_IMPORT_QML_PLUGIN(Orvane_SessionPlugin)
+Q_IMPORT_QML_PLUGIN(Orvane_UiPlugin)
+
+int main(int argc, char *argv[])
+{
+    QGuiApplication app(argc, argv);
+    QGuiApplication::setOrganizationName(QStringLiteral("TheOrvane"));
+    QGuiApplication::setApplicationName(QStringLiteral("Teams"));
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("TheOrvane Команды"));
+    QGuiApplication::setApplicationVersion(QStringLiteral("1.0.0-alpha-11"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("theorvane-teams"));
+
+    const ServerConfig config = ServerConfig::current();
+    if (!config.isValid()) {
+        for (const QString &line : config.errors)
+            std::fprintf(stderr, "theorvane-teams: %s\n", qPrintable(line));
+        return 2;
+    }
+
+    QQuickStyle::setStyle(QStringLiteral("Basic"));
+    FontSetup::apply();
+
+    QQmlApplicationEngine engine;
+    engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
+    QObject::connect(&engine, &QQmlApplicationEngine::objectCreationFailed, &app,
+                     [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
+
+    // Start-up measurement: print the time to the first frame and leave.
+    if (qEnvironmentVariableIsSet("THEORVANE_EXIT_AFTER_FIRST_FRAME")) {
+        QObject::connect(&engine, &QQmlApplicationEngine::objectCreated, &app, [](QObject *obj) {
+            auto *window = qobject_cast<QQuickWindow *>(obj);
+            if (!window)
+                return;
+            QObject::connect(window, &QQuickWindow::frameSwapped, window, [] {
+                std::printf("first_frame\n");
+                std::fflush(stdout);
+                QCoreApplication::exit(0);
+            }, Qt::SingleShotConnection);
+        });
+    }
+
+    engine.load(QUrl(QStringLiteral("qrc:/qt/qml/Orvane/Shell/Main.qml")));
+    return app.exec();
+}

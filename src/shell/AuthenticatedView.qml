@@ -1,0 +1,210 @@
+import QtQuick
+import Orvane.Shell
+import QtQuick.Layouts
+import Orvane.Session
+import Orvane.Ui
+
+// The signed-in window: icon sidebar, the section's page, and the open chat in the messages section.
+Item {
+    id: view
+
+    required property var colors
+    required property string language
+
+    function tr(ru, en) { return language === "en" ? en : ru }
+
+    MainNavigation { id: nav; objectName: "mainNavigation" }
+    property alias navigation: nav
+
+    RowLayout {
+        anchors.fill: parent
+        spacing: 0
+
+        Rectangle {
+            objectName: "sidebar"
+            Layout.preferredWidth: 60
+            Layout.fillHeight: true
+            color: colors.secondary
+
+            ColumnLayout {
+                anchors { fill: parent; topMargin: 12; bottomMargin: 12 }
+                spacing: 8
+
+                Rectangle {
+                    objectName: "logo"
+                    Layout.alignment: Qt.AlignHCenter
+                    Layout.bottomMargin: 8
+                    width: 40; height: 40; radius: 10
+                    color: "#FCD34D"
+                    Text {
+                        anchors.centerIn: parent
+                        text: "T"
+                        font.pixelSize: 18
+                        font.bold: true
+                        color: "black"
+                    }
+                }
+
+                Repeater {
+                    model: [MainNavigation.Messages, MainNavigation.Friends, MainNavigation.Settings, MainNavigation.Profile]
+                    delegate: SidebarMenuItemButton {
+                        required property int modelData
+                        objectName: "sidebarButton" + modelData
+                        Layout.alignment: Qt.AlignHCenter
+                        item: modelData
+                        isSelected: nav.selectedMenuItem === modelData
+                        badgeCount: modelData === MainNavigation.Messages ? AuthManager.unreadCount : 0
+                        colors: view.colors
+                        language: view.language
+                        onAction: nav.selectSection(modelData)
+                    }
+                }
+
+                Item { Layout.fillHeight: true }
+
+                Item {
+                    objectName: "avatarButton"
+                    Layout.alignment: Qt.AlignHCenter
+                    width: 40; height: 40
+
+                    Avatar {
+                        anchors.centerIn: parent
+                        size: 36
+                        source: AuthManager.currentUser ? (AuthManager.currentUser.avatarURL || "") : ""
+                        colors: view.colors
+                    }
+                    Rectangle {
+                        objectName: "profileRing"
+                        anchors.centerIn: parent
+                        width: 40; height: 40; radius: 20
+                        color: "transparent"
+                        border.width: 2
+                        border.color: "#FCD34D"
+                        visible: nav.selectedMenuItem === MainNavigation.Profile
+                    }
+                    HoverHandler { cursorShape: Qt.PointingHandCursor }
+                    TapHandler { onTapped: nav.openProfile() }
+                }
+            }
+        }
+
+        Rectangle {
+            objectName: "middleColumn"
+            readonly property bool messagesSection: nav.selectedMenuItem === MainNavigation.Messages
+            visible: !messagesSection || !nav.isSidebarCollapsed
+            Layout.preferredWidth: messagesSection ? 320 : -1
+            Layout.fillWidth: !messagesSection
+            Layout.fillHeight: true
+            color: colors.background
+
+            Loader {
+                anchors.fill: parent
+                sourceComponent: {
+                    switch (nav.selectedMenuItem) {
+                    case MainNavigation.Messages: return messagesPage
+                    case MainNavigation.Friends: return friendsPage
+                    case MainNavigation.Settings: return settingsPage
+                    default: return profilePage
+                    }
+                }
+            }
+            Rectangle {
+                visible: parent.messagesSection
+                anchors { right: parent.right; top: parent.top; bottom: parent.bottom }
+                width: 1
+                color: colors.border
+            }
+        }
+
+        Rectangle {
+            objectName: "rightColumn"
+            visible: nav.selectedMenuItem === MainNavigation.Messages
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            color: colors.background
+
+            Loader {
+                id: chatLoader
+                objectName: "chatLoader"
+                anchors.fill: parent
+                // A new friend id means a new chat with fresh state.
+                readonly property string friendId: nav.chatFriend.id || ""
+                sourceComponent: friendId.length > 0 ? chatPane : chatPlaceholder
+                onFriendIdChanged: if (friendId.length > 0) { active = false; active = true }
+            }
+        }
+    }
+
+    Component {
+        id: chatPlaceholder
+        SectionPlaceholder {
+            objectName: "chatPlaceholder"
+            colors: view.colors
+            caption: tr("Выберите чат", "Select a chat")
+        }
+    }
+    Component {
+        id: chatPane
+        SectionPlaceholder {
+            objectName: "chatPane"
+            colors: view.colors
+            symbol: "bubble.left.fill"
+            caption: tr("Чат откроется здесь в следующей версии", "The chat opens here in a coming version")
+        }
+    }
+    Component {
+        id: messagesPage
+        SectionPlaceholder {
+            objectName: "messagesPage"
+            colors: view.colors
+            symbol: "bubble.left.fill"
+            caption: tr("Список бесед скоро появится", "Conversations are coming soon")
+        }
+    }
+    Component {
+        id: friendsPage
+        SectionPlaceholder {
+            objectName: "friendsPage"
+            colors: view.colors
+            symbol: "person.2.fill"
+            caption: tr("Список друзей скоро появится", "Friends are coming soon")
+        }
+    }
+    Component {
+        id: settingsPage
+        SectionPlaceholder {
+            objectName: "settingsPage"
+            colors: view.colors
+            symbol: "gearshape.fill"
+            caption: tr("Настройки скоро появятся", "Settings are coming soon")
+        }
+    }
+    Component {
+        id: profilePage
+        Item {
+            objectName: "profilePage"
+            RowLayout {
+                anchors { left: parent.left; right: parent.right; top: parent.top; margins: 16 }
+                Text {
+                    text: tr("Профиль", "Profile")
+                    font.pixelSize: 18
+                    font.weight: Font.DemiBold
+                    color: colors.foreground
+                }
+                Item { Layout.fillWidth: true }
+                GlassButton {
+                    objectName: "logoutButton"
+                    colors: view.colors
+                    text: tr("Выйти", "Logout")
+                    onClicked: AuthManager.logout()
+                }
+            }
+            SectionPlaceholder {
+                anchors.fill: parent
+                colors: view.colors
+                symbol: "person.circle.fill"
+                caption: tr("Профиль скоро появится", "Profile is coming soon")
+            }
+        }
+    }
+}

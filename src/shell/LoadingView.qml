@@ -1,0 +1,24 @@
+import QtQuick
+import QtQuick.Controls.Basic
+
+Item {
+    required property var colors
+    required property string language
+
+    Column {
+        anchors.centerIn: parent
+        spacing: 16
+
+        BusyIndicator {
+            anchors.horizontalCenter: parent.horizontalCenter
+            running: true
+            scale: 1.2
+        }
+        Text {
+            anchors.horizontalCenter: parent.horizontalCenter
+            text: language === "en" ? "Loading..." : "Загрузка..."
+            font.pixelSize: 14
+            color: colors.mutedForeground
+        }
+    }
+}

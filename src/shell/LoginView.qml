@@ -1,0 +1,178 @@
+import QtQuick
+import Orvane.Shell
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+import Orvane.Session
+import Orvane.Ui
+
+// Sign-in screen. Holds only what is typed; the session logic is AuthManager's.
+Item {
+    id: view
+
+    required property var colors
+    required property string language
+
+    property string email: ""
+    property string password: ""
+    property bool showPassword: false
+
+    readonly property bool fieldsFilled: email.length > 0 && password.length > 0
+
+    function tr(ru, en) { return language === "en" ? en : ru }
+    function login() { AuthManager.login(email, password) }
+
+    RowLayout {
+        id: header
+        anchors { left: parent.left; right: parent.right; top: parent.top }
+        anchors { leftMargin: 24; rightMargin: 24; topMargin: 16 }
+        spacing: 8
+
+        ProductLogo { height: 24; wordColor: colors.foreground }
+        Item { Layout.fillWidth: true }
+        LanguageSwitcher { colors: view.colors }
+        ThemeSwitcher { colors: view.colors }
+    }
+
+    ColumnLayout {
+        anchors.centerIn: parent
+        width: 320
+        spacing: 16
+
+        Text {
+            objectName: "loginTitle"
+            Layout.alignment: Qt.AlignHCenter
+            Layout.bottomMargin: 8
+            text: tr("Вход в систему", "Sign In")
+            font.pixelSize: 28
+            font.bold: true
+            color: colors.foreground
+        }
+
+        ColumnLayout {
+            Layout.fillWidth: true
+            spacing: 6
+            Text { text: "Email"; font.pixelSize: 13; font.weight: Font.Medium; color: colors.foreground }
+            FramedField {
+                id: emailField
+                objectName: "emailField"
+                Layout.fillWidth: true
+                colors: view.colors
+                text: view.email
+                onTextEdited: view.email = text
+                onAccepted: view.login()
+                inputMethodHints: Qt.ImhEmailCharactersOnly | Qt.ImhNoAutoUppercase
+            }
+        }
+
+        ColumnLayout {
+            Layout.fillWidth: true
+            spacing: 6
+            Text {
+                objectName: "passwordLabel"
+                text: tr("Пароль", "Password")
+                font.pixelSize: 13
+                font.weight: Font.Medium
+                color: colors.foreground
+            }
+            FramedField {
+                id: passwordField
+                objectName: "passwordField"
+                Layout.fillWidth: true
+                colors: view.colors
+                text: view.password
+                echoMode: view.showPassword ? TextInput.Normal : TextInput.Password
+                rightPadding: 36
+                onTextEdited: view.password = text
+                onAccepted: view.login()
+
+                ToolButton {
+                    id: eyeButton
+                    objectName: "eyeButton"
+                    property string iconName: view.showPassword ? "eye.slash" : "eye"
+                    anchors { right: parent.right; verticalCenter: parent.verticalCenter; rightMargin: 4 }
+                    width: 28; height: 28
+                    focusPolicy: Qt.NoFocus
+                    background: null
+                    contentItem: Icon { name: eyeButton.iconName; size: 16; color: colors.mutedForeground }
+                    onClicked: view.showPassword = !view.showPassword
+                }
+            }
+        }
+
+        LinkText {
+            objectName: "forgotLink"
+            text: tr("Забыли пароль?", "Forgot password?")
+            color: colors.mutedForeground
+            onClicked: AppInfo.openWebPage("/forgot-password")
+        }
+
+        Text {
+            objectName: "errorLine"
+            Layout.fillWidth: true
+            visible: (AuthManager.error || "").length > 0
+            text: AuthManager.error || ""
+            wrapMode: Text.Wrap
+            font.pixelSize: 12
+            color: "#ef4444"
+        }
+
+        Button {
+            id: signInButton
+            objectName: "signInButton"
+            Layout.fillWidth: true
+            enabled: view.fieldsFilled && !AuthManager.isLoading
+            opacity: view.fieldsFilled ? 1.0 : 0.5
+            topPadding: 12; bottomPadding: 12
+            onClicked: view.login()
+
+            background: Rectangle {
+                radius: 8
+                color: colors.primary
+            }
+            contentItem: Item {
+                implicitHeight: 18
+                Text {
+                    anchors.centerIn: parent
+                    visible: !AuthManager.isLoading
+                    text: tr("Войти", "Sign In")
+                    font.pixelSize: 14
+                    font.weight: Font.Medium
+                    color: colors.primaryForeground
+                }
+                Spinner {
+                    objectName: "signInSpinner"
+                    anchors.centerIn: parent
+                    visible: AuthManager.isLoading
+                    running: visible
+                    size: 16
+                    color: colors.primaryForeground
+                }
+            }
+        }
+
+        GlassButton {
+            objectName: "registerButton"
+            Layout.fillWidth: true
+            colors: view.colors
+            text: tr("Регистрация", "Sign Up")
+            onClicked: AppInfo.openWebPage("/register")
+        }
+    }
+
+    Column {
+        anchors { horizontalCenter: parent.horizontalCenter; bottom: parent.bottom; bottomMargin: 16 }
+        spacing: 2
+        Text {
+            anchors.horizontalCenter: parent.horizontalCenter
+            text: "© 2026 TheOrvane"
+            font.pixelSize: 12
+            color: colors.mutedForeground
+        }
+        Text {
+            anchors.horizontalCenter: parent.horizontalCenter
+            text: "v" + AppInfo.version
+            font.pixelSize: 12
+            color: colors.mutedForeground
+        }
+    }
+}

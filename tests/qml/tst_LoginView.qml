@@ -1,0 +1,124 @@
+import QtQuick
+import QtTest
+import Orvane.Session
+import Orvane.Shell
+
+Item {
+    id: root
+    width: 1000; height: 700
+
+    Component {
+        id: loginComponent
+        LoginView {
+            anchors.fill: parent
+            colors: ThemeManager.isDark ? AppColors.dark : AppColors.light
+            language: LanguageManager.language
+        }
+    }
+
+    TestCase {
+        name: "LoginView"
+        when: windowShown
+
+        property var view
+
+        function find(name) { return findChild(view, name) }
+
+        function init() {
+            LanguageManager.language = "ru"
+            view = createTemporaryObject(loginComponent, root)
+            verify(view)
+        }
+
+        function cleanup() {
+            if (AuthManager.isAuthenticated)
+                AuthManager.logout()
+        }
+
+        function test_buttonEnablingAndDimming() {
+            const button = find("signInButton")
+            compare(button.enabled, false)
+            compare(button.opacity, 0.5)
+
+            view.email = "a@b.example"
+            compare(button.enabled, false)
+            compare(button.opacity, 0.5)
+
+            view.password = "x"
+            compare(button.enabled, true)
+            compare(button.opacity, 1.0)
+        }
+
+        function test_typingFillsTheFields() {
+            const field = find("emailField")
+            field.forceActiveFocus()
+            keyClick("a"); keyClick("@"); keyClick("b")
+            compare(view.email, "a@b")
+            compare(find("signInButton").enabled, false)
+        }
+
+        function test_eyeTogglesMaskingOnly() {
+            view.password = "secret"
+            const field = find("passwordField")
+            const eye = find("eyeButton")
+            compare(field.echoMode, TextInput.Password)
+            compare(eye.iconName, "eye")
+            mouseClick(eye)
+            compare(field.echoMode, TextInput.Normal)
+            compare(eye.iconName, "eye.slash")
+            compare(field.text, "secret")
+            mouseClick(eye)
+            compare(field.echoMode, TextInput.Password)
+            compare(view.password, "secret")
+        }
+
+        function test_languageSwitchRelabelsAndKeepsFields() {
+            view.email = "anna@x.example"
+            view.password = "pw"
+            compare(find("loginTitle").text, "Вход в систему")
+            LanguageManager.language = "en"
+            compare(find("loginTitle").text, "Sign In")
+            compare(find("passwordLabel").text, "Password")
+            compare(find("forgotLink").text, "Forgot password?")
+            compare(find("registerButton").text, "Sign Up")
+            compare(view.email, "anna@x.example")
+            compare(view.password, "pw")
+            compare(find("emailField").text, "anna@x.example")
+        }
+
+        function test_links() {
+            mouseClick(find("forgotLink"))
+            verify(AppInfo.lastOpenedUrl.toString().endsWith("/forgot-password"))
+            mouseClick(find("registerButton"))
+            verify(AppInfo.lastOpenedUrl.toString().endsWith("/register"))
+        }
+
+        function test_enterWithEmptyFieldsAttemptsSignIn() {
+            verify(testServer.up, "reference server")
+            find("emailField").forceActiveFocus()
+            keyClick(Qt.Key_Return)
+            tryVerify(() => AuthManager.error.length > 0, 10000)
+            const line = find("errorLine")
+            verify(line.visible)
+            compare(line.text, AuthManager.error)
+            // The error stays while the member edits.
+            view.email = "someone@x.example"
+            verify(line.visible)
+        }
+
+        function test_signInShowsProgressThenSucceeds() {
+            verify(testServer.up, "reference server")
+            view.email = testServer.email
+            view.password = testServer.password
+            const button = find("signInButton")
+            mouseClick(button)
+            if (AuthManager.isLoading) {
+                compare(button.enabled, false)
+                compare(button.opacity, 1.0)
+                verify(find("signInSpinner").visible)
+            }
+            tryVerify(() => AuthManager.isAuthenticated, 10000)
+            compare(AuthManager.error, "")
+        }
+    }
+}

@@ -1,0 +1,107 @@
+// Renders the client's main window into a PNG, for looking at the screens in both themes and both
+// languages. Under Xvfb with QT_QPA_PLATFORM=xcb the picture is what a person would see.
+//
+//   orvane_screenshot --out FILE [--theme light|dark] [--lang ru|en] [--email E --password P]
+//                     [--section messages|friends|settings|profile] [--width W --height H]
+//
+// With an e-mail and password it signs in first (against THEORVANE_SERVER_URL) and shows the signed-in
+// window. Preferences are written before the managers start, as a member's stored choice would be.
+#include "AuthManager.h"
+#include "FontSetup.h"
+#include "MainNavigation.h"
+
+#include <QCommandLineParser>
+#include <QGuiApplication>
+#include <QQmlApplicationEngine>
+#include <QQuickStyle>
+#include <QQuickWindow>
+#include <QSettings>
+#include <QTimer>
+#include <QtQml/qqmlextensionplugin.h>
+
+#include <cstdio>
+
+Q_IMPORT_QML_PLUGIN(Orvane_ShellPlugin)
+Q_IMPORT_QML_PLUGIN(Orvane_SessionPlugin)
+Q_IMPORT_QML_PLUGIN(Orvane_UiPlugin)
+
+namespace {
+
+void grabAfter(QQuickWindow *window, int delayMs, const QString &out)
+{
+    QTimer::singleShot(delayMs, window, [window, out] {
+        const QImage image = window->grabWindow();
+        const bool ok = !image.isNull() && image.save(out);
+        std::printf("%s %s\n", ok ? "saved" : "FAILED", qPrintable(out));
+        QCoreApplication::exit(ok ? 0 : 1);
+    });
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QGuiApplication app(argc, argv);
+    QGuiApplication::setOrganizationName(QStringLiteral("TheOrvane"));
+    QGuiApplication::setApplicationName(QStringLiteral("Teams"));
+
+    QCommandLineParser parser;
+    const QCommandLineOption out(QStringLiteral("out"), QStringLiteral("PNG file"), QStringLiteral("file"));
+    const QCommandLineOption theme(QStringLiteral("theme"), QStringLiteral("light or dark"), QStringLiteral("mode"), QStringLiteral("light"));
+    const QCommandLineOption lang(QStringLiteral("lang"), QStringLiteral("ru or en"), QStringLiteral("lang"), QStringLiteral("ru"));
+    const QCommandLineOption email(QStringLiteral("email"), QStringLiteral("sign in as"), QStringLiteral("email"));
+    const QCommandLineOption password(QStringLiteral("password"), QStringLiteral("password"), QStringLiteral("password"));
+    const QCommandLineOption section(QStringLiteral("section"), QStringLiteral("section to show"), QStringLiteral("name"), QStringLiteral("messages"));
+    const QCommandLineOption width(QStringLiteral("width"), QStringLiteral("window width"), QStringLiteral("px"), QStringLiteral("1200"));
+    const QCommandLineOption height(QStringLiteral("height"), QStringLiteral("window height"), QStringLiteral("px"), QStringLiteral("800"));
+    parser.addOptions({out, theme, lang, email, password, section, width, height});
+    parser.process(app);
+    if (!parser.isSet(out))
+        parser.showHelp(2);
+
+    {
+        QSettings settings;
+        settings.setValue(QStringLiteral("themeMode"), parser.value(theme));
+        settings.setValue(QStringLiteral("appLanguage"), parser.value(lang));
+    }
+    qputenv("THEORVANE_NO_EXTERNAL_OPEN", "1");
+
+    QQuickStyle::setStyle(QStringLiteral("Basic"));
+    FontSetup::apply();
+
+    AuthManager &auth = AuthManager::shared();
+    auth.logout(); // start from the login screen whatever the keyring holds
+
+    QQmlApplicationEngine engine;
+    engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
+    engine.load(QUrl(QStringLiteral("qrc:/qt/qml/Orvane/Shell/Main.qml")));
+    auto *window = engine.rootObjects().isEmpty() ? nullptr : qobject_cast<QQuickWindow *>(engine.rootObjects().first());
+    if (!window)
+        return 1;
+    window->resize(parser.value(width).toInt(), parser.value(height).toInt());
+
+    const QString file = parser.value(out);
+    if (!parser.isSet(email)) {
+        grabAfter(window, 1500, file);
+        return app.exec();
+    }
+
+    QObject::connect(&auth, &AuthManager::isAuthenticatedChanged, window, [&] {
+        if (!auth.isAuthenticated())
+            return;
+        // The sidebar buttons are named after their section's number.
+        const QStringList sections{QStringLiteral("messages"), QStringLiteral("friends"), QStringLiteral("settings"), QStringLiteral("profile")};
+        const int index = sections.indexOf(parser.value(section));
+        QTimer::singleShot(300, window, [window, index] {
+            if (auto *nav = window->findChild<MainNavigation *>())
+                nav->selectSection(MainNavigation::MainMenuItem(qMax(0, index)));
+        });
+        grabAfter(window, 2500, file);
+    });
+    auth.login(parser.value(email), parser.value(password));
+    QTimer::singleShot(20000, &app, [] {
+        std::printf("FAILED: not signed in\n");
+        QCoreApplication::exit(1);
+    });
+    return app.exec();
+}
