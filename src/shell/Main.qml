@@ -34,7 +34,7 @@ ApplicationWindow {
             title: AppInfo.productName
             Action {
                 text: "О приложении " + AppInfo.productName
-                onTriggered: about.show()
+                onTriggered: aboutLoader.active = true
             }
             MenuSeparator {}
             Action {
@@ -47,5 +47,14 @@ ApplicationWindow {
 
     ContentView { anchors.fill: parent }
 
-    AboutPanel { id: about; colors: window.colors }
+    // Built on first use: a second window costs start-up time nobody asked for.
+    Loader {
+        id: aboutLoader
+        active: false
+        sourceComponent: AboutPanel {
+            colors: window.colors
+            visible: true
+            onClosing: aboutLoader.active = false
+        }
+    }
 }
