@@ -24,7 +24,7 @@ namespace {
 
 const char *const kUsage =
     "usage: theorvane-server [--host ADDRESS] [--port N] [--data DIR] [--demo] [--ring-timeout SECONDS]\n"
-    "       theorvane-server [--data DIR] --add-member EMAIL PASSWORD NAME\n"
+    "       theorvane-server [--data DIR] [--unverified] --add-member EMAIL PASSWORD NAME\n"
     "       theorvane-server [--data DIR] --befriend EMAIL1 EMAIL2\n"
     "\n"
     "  --host ADDRESS          address to listen on (default 127.0.0.1)\n"
@@ -33,7 +33,9 @@ const char *const kUsage =
     "  --demo                  seed demo members, friendships and messages (once per data folder)\n"
     "  --ring-timeout SECONDS  how long a call rings before it counts as missed (default 45)\n"
     "  --threads N             request threads (default 32)\n"
+    "  --log-requests          print one line per request: method, path, status\n"
     "  --add-member ...        add a member to the data folder and exit\n"
+    "  --unverified            with --add-member: the member's e-mail is not verified yet\n"
     "  --befriend ...          make two members friends and exit\n";
 
 struct Options {
@@ -43,6 +45,8 @@ struct Options {
     bool demo = false;
     double ringTimeout = 45.0;
     int threads = 32;
+    bool logRequests = false;
+    bool unverified = false;
     std::vector<std::string> addMember;
     std::vector<std::string> befriend;
 };
@@ -92,6 +96,10 @@ Options parse(int argc, char **argv)
             o.ringTimeout = number(i, 0.05, 86400);
         } else if (arg == "--threads") {
             o.threads = static_cast<int>(number(i, 2, 512));
+        } else if (arg == "--log-requests") {
+            o.logRequests = true;
+        } else if (arg == "--unverified") {
+            o.unverified = true;
         } else if (arg == "--add-member") {
             for (int k = 0; k < 3; ++k)
                 o.addMember.push_back(value(i));
@@ -108,7 +116,7 @@ Options parse(int argc, char **argv)
     return o;
 }
 
-int addMember(Database &db, const std::vector<std::string> &args)
+int addMember(Database &db, const std::vector<std::string> &args, bool verified)
 {
     const std::string &email = args[0], &password = args[1], &fullName = args[2];
     const auto at = email.find('@');
@@ -130,6 +138,7 @@ int addMember(Database &db, const std::vector<std::string> &args)
     }
     Member m;
     m.email = email;
+    m.emailVerified = verified;
     const auto space = fullName.find(' ');
     m.name = fullName.substr(0, space);
     if (space != std::string::npos && space + 1 < fullName.size())
@@ -196,7 +205,7 @@ int main(int argc, char **argv)
     }
 
     if (!options.addMember.empty())
-        return addMember(*db, options.addMember);
+        return addMember(*db, options.addMember, !options.unverified);
     if (!options.befriend.empty())
         return befriend(*db, options.befriend);
 
@@ -224,6 +233,12 @@ int main(int argc, char **argv)
     server.set_keep_alive_max_count(1000);
     server.set_keep_alive_timeout(5);
     service.install(server);
+    if (options.logRequests) {
+        // The query is left out: it is not needed to follow the traffic, and the path never carries a token.
+        server.set_logger([](const httplib::Request &req, const httplib::Response &res) {
+            std::cout << req.method << " " << req.path << " " << res.status << std::endl;
+        });
+    }
 
     const int port = options.port == 0 ? server.bind_to_any_port(options.host)
                                        : (server.bind_to_port(options.host, options.port) ? options.port : -1);

@@ -103,3 +103,23 @@ TEST_CASE("auth", "administration commands refuse duplicates and unknown members
     CHECK_EQ(runServerCommand({"--data", data, "--port", "99999"}).exitCode, 2);
     CHECK_EQ(runServerCommand({"--data", data, "--bogus"}).exitCode, 2);
 }
+
+TEST_CASE("auth", "an unverified member signs in with requiresVerification")
+{
+    TempDir dir;
+    REQUIRE(runServerCommand({"--data", dir.path().string(), "--unverified", "--add-member", "new@example.test", "pw",
+                              "New Member"})
+                .exitCode
+            == 0);
+    ServerProcess server(dir.path(), {"--log-requests"});
+    Api api(server.port());
+    const Reply r = api.post("/api/mobile/auth", {{"action", "login"}, {"email", "new@example.test"}, {"password", "pw"}});
+    REQUIRE(r.status == 200);
+    CHECK_EQ(r.json["requiresVerification"], true);
+    CHECK_EQ(r.json["user"]["emailVerified"], false);
+    CHECK(r.json["token"].is_string());
+    // The request log names method, path and status, and never the token.
+    const CommandResult stopped = server.stop();
+    CHECK(stopped.output.find("POST /api/mobile/auth 200") != std::string::npos);
+    CHECK(stopped.output.find(r.json["token"].get<std::string>()) == std::string::npos);
+}
