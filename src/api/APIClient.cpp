@@ -52,7 +52,12 @@ bool isValidUtf8(const QByteArray &bytes)
 
 APIClient *APIClient::shared()
 {
-    static APIClient *instance = new APIClient(ServerConfig::current().serverURL);
+    static APIClient *instance = [] {
+        const ServerConfig config = ServerConfig::current();
+        for (const QString &error : config.errors)
+            diag(QStringLiteral("[APIClient] ❌ ") + error);
+        return new APIClient(config.serverURL);
+    }();
     return instance;
 }
 
@@ -174,8 +179,6 @@ QCoro::Task<APIResult<FileUploadResponse>> APIClient::uploadFile(QString token, 
         co_return APIError::file(file.errorString());
     // Reading one byte past the limit is enough to refuse a file; a huge one is never held in memory.
     const QByteArray data = file.read(maxUploadBytes + 1);
-    if (data.size() <= maxUploadBytes && !file.atEnd() && file.error() != QFileDevice::NoError)
-        co_return APIError::file(file.errorString());
     if (file.error() != QFileDevice::NoError)
         co_return APIError::file(file.errorString());
     const qint64 count = data.size() > maxUploadBytes ? std::max<qint64>(data.size(), file.size()) : data.size();
