@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-JsonReader::JsonReader(const JsonDom &dom, std::uint32_t object, const char *record, Keys keys, State *state, QString path)
-    : m_dom(dom), m_object(object), m_record(record), m_keys(keys), m_state(state), m_path(std::move(path))
+JsonReader::JsonReader(const JsonDom &dom, std::uint32_t object, const char *record, Keys keys, State *state, Origin origin)
+    : m_dom(dom), m_object(object), m_record(record), m_keys(keys), m_state(state), m_origin(origin)
 {
 }
 
@@ -30,6 +30,27 @@ bool isAscii(QByteArrayView text)
 // Compares as it converts, so matching allocates nothing for the usual ASCII keys.
 bool JsonReader::convertedKeyEquals(QByteArrayView key, QByteArrayView field)
 {
+    if (!key.contains('_'))
+        return key == field; // one piece: unchanged
+    if (key.front() != '_' && key.back() != '_') {
+        // The common shape (sender_id): at least two pieces, nothing kept around them.
+        qsizetype f = 0;
+        bool pieceStart = false;
+        for (char c : key) {
+            if (c == '_') {
+                pieceStart = f > 0;
+                continue;
+            }
+            if (static_cast<unsigned char>(c) >= 0x80)
+                return convertFromSnakeCase(QString::fromUtf8(key)).toUtf8() == field;
+            const char out = pieceStart ? upper(c) : lower(c);
+            pieceStart = false;
+            if (f >= field.size() || field[f] != out)
+                return false;
+            ++f;
+        }
+        return f == field.size();
+    }
     if (!isAscii(key))
         return JsonReader::convertFromSnakeCase(QString::fromUtf8(key)).toUtf8() == field;
     qsizetype first = 0;
@@ -141,9 +162,20 @@ const JsonDom::Node *JsonReader::lookup(const char *field, bool required, std::u
     return &m_dom.node(at);
 }
 
+QString JsonReader::path() const
+{
+    if (!m_origin.parent)
+        return {};
+    QString here = m_origin.parent->childPath(m_origin.field);
+    if (m_origin.index >= 0)
+        here += QLatin1Char('[') + QString::number(m_origin.index) + QLatin1Char(']');
+    return here;
+}
+
 QString JsonReader::childPath(const char *field) const
 {
-    return m_path.isEmpty() ? QString::fromLatin1(field) : m_path + QLatin1Char('.') + QLatin1String(field);
+    const QString here = path();
+    return here.isEmpty() ? QString::fromLatin1(field) : here + QLatin1Char('.') + QLatin1String(field);
 }
 
 void JsonReader::fail(const char *field, const QString &what)
@@ -151,7 +183,7 @@ void JsonReader::fail(const char *field, const QString &what)
     if (!ok())
         return;
     QString text = QString::fromLatin1(m_record) + QLatin1Char('.') + QLatin1String(field) + QStringLiteral(": ") + what;
-    if (!m_path.isEmpty())
+    if (m_origin.parent)
         text += QStringLiteral(" (at ") + childPath(field) + QLatin1Char(')');
     m_state->error = text;
 }

@@ -26,7 +26,15 @@ public:
         QString error;
     };
 
-    JsonReader(const JsonDom &dom, std::uint32_t object, const char *record, Keys keys, State *state, QString path);
+    // Where a nested object sat in its parent; the path is spelled out only when a failure needs it.
+    struct Origin {
+        const JsonReader *parent;
+        const char *field;
+        qsizetype index; // element of a list, or -1
+    };
+
+    JsonReader(const JsonDom &dom, std::uint32_t object, const char *record, Keys keys, State *state,
+               Origin origin = {nullptr, nullptr, -1});
 
     bool ok() const { return m_state->error.isEmpty(); }
 
@@ -54,6 +62,7 @@ private:
     std::uint32_t find(const char *field) const;
     // Missing or null: nullptr (and a failure when required). Otherwise the node.
     const JsonDom::Node *lookup(const char *field, bool required, std::uint32_t *index = nullptr);
+    QString path() const;
     QString childPath(const char *field) const;
     std::optional<QString> readString(const char *field, bool required);
     std::optional<qint64> readInteger(const char *field, bool required);
@@ -65,7 +74,7 @@ private:
     const char *m_record;
     Keys m_keys;
     State *m_state;
-    QString m_path;
+    Origin m_origin;
 };
 
 template <class T>
@@ -79,7 +88,7 @@ std::optional<T> JsonReader::optRecordImpl(const char *field, bool required)
         fail(field, QStringLiteral("expected object, got %1").arg(JsonDom::typeName(node->type)));
         return std::nullopt;
     }
-    JsonReader child(m_dom, index, T::recordName, m_keys, m_state, childPath(field));
+    JsonReader child(m_dom, index, T::recordName, m_keys, m_state, Origin{this, field, -1});
     T result = T::read(child);
     if (!ok())
         return std::nullopt;
@@ -99,7 +108,6 @@ std::optional<QList<T>> JsonReader::optList(const char *field)
     }
     QList<T> list;
     list.reserve(node->length);
-    const QString base = childPath(field);
     std::uint32_t element = index + 1;
     for (std::uint32_t i = 0; i < node->length; ++i) {
         const JsonDom::Node &item = m_dom.node(element);
@@ -107,8 +115,7 @@ std::optional<QList<T>> JsonReader::optList(const char *field)
             fail(field, QStringLiteral("element %1: expected object, got %2").arg(i).arg(JsonDom::typeName(item.type)));
             return std::nullopt;
         }
-        JsonReader child(m_dom, element, T::recordName, m_keys, m_state,
-                         base + QLatin1Char('[') + QString::number(i) + QLatin1Char(']'));
+        JsonReader child(m_dom, element, T::recordName, m_keys, m_state, Origin{this, field, qsizetype(i)});
         list.append(T::read(child));
         if (!ok())
             return std::nullopt;
@@ -132,7 +139,7 @@ APIResult<T> decodeRecord(const QByteArray &body)
     if (type != JsonDom::Type::Object)
         return APIError::decoding(record + QStringLiteral(": expected a JSON object, got ") + JsonDom::typeName(type));
     JsonReader::State state;
-    JsonReader reader(dom, dom.root(), T::recordName, T::keyStyle, &state, QString());
+    JsonReader reader(dom, dom.root(), T::recordName, T::keyStyle, &state);
     T result = T::read(reader);
     if (!state.error.isEmpty())
         return APIError::decoding(state.error);
