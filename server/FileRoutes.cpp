@@ -64,13 +64,17 @@ void upload(Service &service, Service::Context &ctx)
     if (ec)
         throw HttpError(500, "Could not store the file");
 
-    {
+    try {
         auto guard = service.db().lock();
         auto s = service.db().prepare("INSERT INTO files (id, url_key, original_name, mime_type, size, uploader_id, "
                                       "created_at) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
         s.bind(1, id).bind(2, urlKey).bind(3, name).bind(4, mime);
         s.bind(5, static_cast<int64_t>(part.content.size())).bind(6, ctx.member->id).bind(7, util::nowMicros());
         s.run();
+    } catch (...) {
+        // A file without its record could never be served or cleaned up.
+        fs::remove(target, ec);
+        throw;
     }
     sendJson(ctx.res, 200,
              {{"success", true},
