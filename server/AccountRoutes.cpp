@@ -13,10 +13,13 @@ void login(Service &service, Service::Context &ctx)
         member = accounts::findByEmail(service.db(), email);
     }
     // The hash check is slow on purpose; it runs without the database lock so other requests carry on.
-    // An unknown e-mail costs the same hash check as a wrong password, so timing does not tell which it was.
-    static const std::string unknownMemberHash = accounts::hashPassword(util::randomHex(16));
-    const bool valid = accounts::verifyPassword(member ? member->passwordHash : unknownMemberHash, password);
-    if (!member || !valid)
+    if (!member) {
+        // An unknown e-mail costs the same hash check as a wrong password, so timing does not tell which it was.
+        static const std::string unknownMemberHash = accounts::hashPassword(util::randomHex(16));
+        accounts::verifyPassword(unknownMemberHash, password);
+        throw HttpError(401, "Invalid email or password");
+    }
+    if (!accounts::verifyPassword(member->passwordHash, password))
         throw HttpError(401, "Invalid email or password");
     std::string token;
     {

@@ -4,6 +4,7 @@
 
 #include <sodium.h>
 
+#include <semaphore>
 #include <stdexcept>
 
 namespace {
@@ -52,6 +53,14 @@ void putOptional(nlohmann::json &j, const char *key, const std::optional<std::st
     if (value)
         j[key] = *value;
 }
+
+// Each Argon2id run takes 64 MiB; a burst of sign-ins waits here instead of taking all memory at once.
+std::counting_semaphore<4> hashSlots{4};
+
+struct HashSlot {
+    HashSlot() { hashSlots.acquire(); }
+    ~HashSlot() { hashSlots.release(); }
+};
 
 } // namespace
 
@@ -127,6 +136,7 @@ std::optional<Member> findByToken(Database &db, const std::string &token)
 
 std::string hashPassword(const std::string &password)
 {
+    HashSlot slot;
     char out[crypto_pwhash_STRBYTES];
     if (crypto_pwhash_str_alg(out, password.data(), password.size(), crypto_pwhash_OPSLIMIT_INTERACTIVE,
                               crypto_pwhash_MEMLIMIT_INTERACTIVE, crypto_pwhash_ALG_ARGON2ID13)
@@ -137,6 +147,7 @@ std::string hashPassword(const std::string &password)
 
 bool verifyPassword(const std::string &hash, const std::string &password)
 {
+    HashSlot slot;
     return crypto_pwhash_str_verify(hash.c_str(), password.data(), password.size()) == 0;
 }
 
