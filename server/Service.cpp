@@ -184,7 +184,8 @@ void Service::install(httplib::Server &server)
             what = e.what();
         } catch (...) {
         }
-        std::cout << "server error: " << req.method << " " << req.path << ": " << what << std::endl;
+        // One write per line, so lines from different request threads never interleave.
+        std::cout << ("server error: " + req.method + " " + req.path + ": " + what + "\n") << std::flush;
         sendJson(res, 500, {{"success", false}, {"error", statusText(500)}});
     });
 }

@@ -32,6 +32,7 @@ const char *const kUsage =
     "  --data DIR              folder of the database and stored files (default ./theorvane-data)\n"
     "  --demo                  seed demo members, friendships and messages (once per data folder)\n"
     "  --ring-timeout SECONDS  how long a call rings before it counts as missed (default 45)\n"
+    "  --call-idle-timeout S   an active call nobody polls for S seconds is ended (default 60)\n"
     "  --threads N             request threads (default 32)\n"
     "  --log-requests          print one line per request: method, path, status\n"
     "  --add-member ...        add a member to the data folder and exit\n"
@@ -44,6 +45,7 @@ struct Options {
     fs::path data = "theorvane-data";
     bool demo = false;
     double ringTimeout = 45.0;
+    double callIdleTimeout = 60.0;
     int threads = 32;
     bool logRequests = false;
     bool unverified = false;
@@ -94,6 +96,8 @@ Options parse(int argc, char **argv)
             o.demo = true;
         } else if (arg == "--ring-timeout") {
             o.ringTimeout = number(i, 0.05, 86400);
+        } else if (arg == "--call-idle-timeout") {
+            o.callIdleTimeout = number(i, 0.05, 86400);
         } else if (arg == "--threads") {
             o.threads = static_cast<int>(number(i, 2, 512));
         } else if (arg == "--log-requests") {
@@ -222,6 +226,7 @@ int main(int argc, char **argv)
     ServiceConfig config;
     config.dataDir = options.data;
     config.ringTimeoutSeconds = options.ringTimeout;
+    config.idleCallTimeoutSeconds = options.callIdleTimeout;
     Service service(config, *db);
 
     httplib::Server server;
@@ -236,7 +241,7 @@ int main(int argc, char **argv)
     if (options.logRequests) {
         // The query is left out: it is not needed to follow the traffic, and the path never carries a token.
         server.set_logger([](const httplib::Request &req, const httplib::Response &res) {
-            std::cout << req.method << " " << req.path << " " << res.status << std::endl;
+            std::cout << (req.method + " " + req.path + " " + std::to_string(res.status) + "\n") << std::flush;
         });
     }
 

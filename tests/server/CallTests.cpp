@@ -204,3 +204,22 @@ TEST_CASE("calls", "a call nobody answers becomes missed after the ring time-out
     // A missed call no longer makes anyone busy.
     CHECK_EQ(initiate(api, f.bob, f.aliceId).json["success"], true);
 }
+
+TEST_CASE("calls", "an active call both sides stopped polling ends instead of leaving them busy for good")
+{
+    ThreeMembers f({"--call-idle-timeout", "0.3"});
+    Api &api = *f.api;
+    const std::string callId = initiate(api, f.alice, f.bobId).json["callId"];
+    REQUIRE(act(api, f.bob, {{"action", "answer"}, {"callId", callId}, {"answer", "sdp"}}).status == 200);
+    // Both clients vanish. Carol keeps trying (initiating does not count as polling the old call).
+    Reply r;
+    for (int i = 0; i < 200; ++i) {
+        r = initiate(api, f.carol, f.aliceId);
+        if (r.json["success"] == true)
+            break;
+        CHECK_EQ(r.json["error"], "busy");
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    CHECK_EQ(r.json["success"], true);
+    CHECK_EQ(status(api, f.alice, callId)["status"], "ended");
+}
