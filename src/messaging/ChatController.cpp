@@ -1,0 +1,465 @@
+#include "ChatController.h"
+
+#include "APIClient.h"
+#include "AuthManager.h"
+#include "Diagnostics.h"
+#include "TextRules.h"
+
+#include <QFileInfo>
+#include <QUuid>
+
+#include <QCoro/QCoroTimer>
+
+namespace {
+
+QString orNil(const std::optional<QString> &value)
+{
+    return value.value_or(QStringLiteral("nil"));
+}
+
+QVariantMap toVariant(const AttachedFile &f)
+{
+    return {
+        {QStringLiteral("id"), f.id},
+        {QStringLiteral("name"), f.name},
+        {QStringLiteral("size"), f.size},
+        {QStringLiteral("mimeType"), f.mimeType},
+        {QStringLiteral("localPath"), f.localPath ? QVariant(*f.localPath) : QVariant()},
+        {QStringLiteral("downloadUrl"), f.downloadUrl ? QVariant(*f.downloadUrl) : QVariant()},
+        {QStringLiteral("uploadStatus"), toString(f.uploadStatus)},
+        {QStringLiteral("uploadError"), f.uploadError ? QVariant(*f.uploadError) : QVariant()},
+        {QStringLiteral("icon"), f.icon()},
+    };
+}
+
+} // namespace
+
+ChatController::ChatController(QObject *parent)
+    : QObject(parent)
+    , m_api(nullptr)
+{
+    m_pollTimer.setSingleShot(true);
+    connect(&m_pollTimer, &QTimer::timeout, this, [this] { pollOnce(); });
+    m_noticeTimer.setSingleShot(true);
+    connect(&m_noticeTimer, &QTimer::timeout, this, &ChatController::dismissNotice);
+}
+
+ChatController::~ChatController() = default;
+
+void ChatController::setPeer(const QVariantMap &peer)
+{
+    if (m_peer == peer)
+        return;
+    m_peer = peer;
+    emit peerChanged();
+}
+
+void ChatController::setLanguage(const QString &language)
+{
+    if (m_language == language)
+        return;
+    m_language = language;
+    emit languageChanged();
+}
+
+void ChatController::setActive(bool active)
+{
+    if (m_active == active)
+        return;
+    m_active = active;
+    emit activeChanged();
+    if (!active) {
+        stopAutoRefresh();
+        return;
+    }
+    const quint64 generation = ++m_pollGeneration;
+    QCoro::connect(loadMessages(true), this, [this, generation] {
+        if (m_active && generation == m_pollGeneration)
+            startAutoRefresh();
+    });
+}
+
+void ChatController::setNewMessage(const QString &text)
+{
+    if (m_newMessage == text)
+        return;
+    m_newMessage = text;
+    emit newMessageChanged();
+}
+
+QVariant ChatController::attachedFileVariant() const
+{
+    return m_attachedFile ? QVariant(toVariant(*m_attachedFile)) : QVariant();
+}
+
+std::optional<QString> ChatController::token() const
+{
+    if (m_tokenProvider)
+        return m_tokenProvider();
+    return AuthManager::shared().getToken();
+}
+
+QString ChatController::localized(const char *ru, const char *en) const
+{
+    return QString::fromUtf8(m_language == QLatin1String("en") ? en : ru);
+}
+
+QCoro::Task<> ChatController::loadMessages(bool showLoading)
+{
+    QPointer<ChatController> self(this);
+    APIClient *api = m_api ? m_api : APIClient::shared();
+    if (showLoading)
+        setLoading(true);
+    const auto tok = token();
+    if (!tok) {
+        diag(QStringLiteral("[ChatView] No token available"));
+        if (showLoading)
+            setLoading(false);
+        emit loadFinished();
+        co_return;
+    }
+    const QString participantId = peerId();
+    diag(QStringLiteral("[ChatView] Loading messages for friend.id: ") + participantId);
+    const auto result = co_await api->getMessages(*tok, participantId);
+    if (!self)
+        co_return;
+    if (!result.ok()) {
+        diag(QStringLiteral("[ChatView] Error loading messages: ") + result.error().description());
+    } else if (!result.value().success) {
+        diag(QStringLiteral("[ChatView] Response not success: ") + result.value().error.value_or(QStringLiteral("unknown")));
+    } else if (participantId == peerId()) {
+        // An answer for a friend this view no longer shows is dropped.
+        applyLoaded(result.value());
+        if (m_unreadRefresh)
+            co_await m_unreadRefresh();
+        else
+            co_await AuthManager::shared().checkUnreadMessages();
+        if (!self)
+            co_return;
+        emit messagesLoaded();
+    }
+    if (showLoading)
+        setLoading(false);
+    emit loadFinished();
+}
+
+void ChatController::applyLoaded(const MessagesResponse &answer)
+{
+    static const QList<Message> none;
+    const QList<Message> &list = answer.messages ? *answer.messages : none;
+    diag(QStringLiteral("[ChatView] Loaded %1 messages").arg(list.size()));
+    for (const Message &m : list) {
+        diag(QStringLiteral("[ChatView] Message: id=") + m.id + QStringLiteral(", isMine=")
+             + (m.isMine.value_or(false) ? QStringLiteral("true") : QStringLiteral("false"))
+             + QStringLiteral(", senderId=") + m.senderId + QStringLiteral(", content=")
+             + TextRules::firstCharacters(m.content, 30) + QStringLiteral("..."));
+    }
+    m_messages.setMessages(list);
+}
+
+void ChatController::startAutoRefresh()
+{
+    ++m_pollGeneration;
+    m_pollTimer.start(m_pollInterval);
+}
+
+void ChatController::stopAutoRefresh()
+{
+    ++m_pollGeneration;
+    m_pollTimer.stop();
+}
+
+QCoro::Task<> ChatController::pollOnce()
+{
+    QPointer<ChatController> self(this);
+    const quint64 generation = m_pollGeneration;
+    m_pollLoadRunning = true;
+    co_await loadMessages(false);
+    if (!self)
+        co_return;
+    m_pollLoadRunning = false;
+    // The pause starts when a load has finished, so a slow answer never overlaps the next poll.
+    if (generation == m_pollGeneration)
+        m_pollTimer.start(m_pollInterval);
+}
+
+void ChatController::sendMessage()
+{
+    if (m_newMessage.isEmpty() && !m_attachedFile)
+        return;
+    if (m_isSending)
+        return;
+    if (m_attachedFile && m_attachedFile->uploadStatus == FileUploadStatus::Uploading) {
+        diag(QStringLiteral("[ChatView] File is still uploading, waiting..."));
+        setSending(true);
+        waitForFileUploadAndSend();
+        return;
+    }
+    if (m_attachedFile && m_attachedFile->uploadStatus == FileUploadStatus::Failed) {
+        diag(QStringLiteral("[ChatView] File upload failed, cannot send"));
+        return;
+    }
+    performSend();
+}
+
+QCoro::Task<> ChatController::waitForFileUploadAndSend()
+{
+    QPointer<ChatController> self(this);
+    int waits = 0;
+    while (m_attachedFile && m_attachedFile->uploadStatus == FileUploadStatus::Uploading && waits < uploadWaitSteps) {
+        co_await QCoro::sleepFor(m_uploadStep);
+        if (!self)
+            co_return;
+        ++waits;
+    }
+    if (!m_attachedFile || m_attachedFile->uploadStatus == FileUploadStatus::Uploaded) {
+        co_await performSend();
+        co_return;
+    }
+    diag(QStringLiteral("[ChatView] File upload failed or timed out"));
+    setSending(false);
+    emit sendFinished(false);
+}
+
+QCoro::Task<> ChatController::performSend()
+{
+    QPointer<ChatController> self(this);
+    APIClient *api = m_api ? m_api : APIClient::shared();
+    const QString typed = m_newMessage;
+    const QString content = typed.trimmed();
+    const std::optional<AttachedFile> file = m_attachedFile;
+    std::optional<QString> attachmentUrl;
+    std::optional<QString> attachmentType;
+    std::optional<QString> attachmentName;
+    if (file) {
+        diag(QStringLiteral("[ChatView] performSend: file status=") + toString(file->uploadStatus)
+             + QStringLiteral(", downloadUrl=") + orNil(file->downloadUrl));
+        if (file->uploadStatus == FileUploadStatus::Uploaded && file->downloadUrl) {
+            attachmentUrl = file->downloadUrl;
+            attachmentType = file->mimeType;
+            attachmentName = file->name;
+            diag(QStringLiteral("[ChatView] ✅ Will send with attachment: ") + *attachmentUrl);
+        } else {
+            diag(QStringLiteral("[ChatView] ⚠️ File not uploaded yet or no URL, sending without attachment"));
+        }
+    }
+
+    setNewMessage(QString());
+    setAttachedFile(std::nullopt);
+    setSending(true);
+
+    const auto tok = token();
+    if (!tok) {
+        restoreAfterFailedSend(typed, file);
+        setSending(false);
+        emit sendFinished(false);
+        co_return;
+    }
+
+    QString text = content;
+    if (content.isEmpty() && attachmentName)
+        text = QStringLiteral("\U0001F4CE ") + *attachmentName;
+    diag(QStringLiteral("[ChatView] Sending message: content='") + text + QStringLiteral("', attachmentUrl=")
+         + orNil(attachmentUrl) + QStringLiteral(", attachmentType=") + orNil(attachmentType));
+
+    const auto result = co_await api->sendMessage(*tok, peerId(), text, attachmentUrl, attachmentType);
+    if (!self)
+        co_return;
+    bool ok = false;
+    if (!result.ok()) {
+        diag(QStringLiteral("Error sending message: ") + result.error().description());
+    } else if (result.value().success) {
+        ok = true;
+        if (result.value().message)
+            m_messages.append(*result.value().message);
+    }
+    if (!ok)
+        restoreAfterFailedSend(typed, file);
+    setSending(false);
+    emit sendFinished(ok);
+}
+
+void ChatController::restoreAfterFailedSend(const QString &text, const std::optional<AttachedFile> &file)
+{
+    // Whatever the member typed meanwhile wins; only an empty composer gets the lost message back.
+    if (m_newMessage.isEmpty() && !m_attachedFile) {
+        setNewMessage(text);
+        setAttachedFile(file);
+    }
+    setNotice(localized("Не удалось отправить сообщение", "Message not sent"));
+}
+
+void ChatController::attachFile()
+{
+    diag(QStringLiteral("[ChatView] 📎 attachFile() called"));
+    emit fileDialogRequested();
+}
+
+void ChatController::fileSelected(const QUrl &file)
+{
+    if (file.isEmpty()) {
+        fileSelectionCancelled();
+        return;
+    }
+    attachPath(file.isLocalFile() ? file.toLocalFile() : file.toString());
+}
+
+void ChatController::fileSelectionCancelled()
+{
+    diag(QStringLiteral("[ChatView] 📎 File selection cancelled"));
+}
+
+void ChatController::attachPath(const QString &path)
+{
+    diag(QStringLiteral("[ChatView] 📎 File selected: ") + path);
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        diag(QStringLiteral("[ChatView] ❌ Error getting file attributes: The file does not exist"));
+        return;
+    }
+    if (!info.isFile()) {
+        diag(QStringLiteral("[ChatView] ❌ Error getting file attributes: Not a regular file"));
+        return;
+    }
+    const qint64 size = info.size();
+    diag(QStringLiteral("[ChatView] 📎 File size: %1 bytes").arg(size));
+
+    AttachedFile file;
+    file.id = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    file.name = info.fileName();
+    file.size = size;
+    file.localPath = path;
+    if (size > APIClient::maxUploadBytes) {
+        diag(QStringLiteral("[ChatView] ❌ File too large: %1 bytes").arg(size));
+        file.mimeType = QStringLiteral("application/octet-stream");
+        file.uploadStatus = FileUploadStatus::Failed;
+        file.uploadError = localized("Файл слишком большой (макс. 10 МБ)", "File too large (max 10 MB)");
+        setAttachedFile(file);
+        return;
+    }
+    file.mimeType = TextRules::mimeTypeForFileName(file.name);
+    diag(QStringLiteral("[ChatView] 📎 MIME type: ") + file.mimeType);
+    file.uploadStatus = FileUploadStatus::Uploading;
+    setAttachedFile(file);
+    diag(QStringLiteral("[ChatView] 📎 Created AttachedFile: ") + file.name + QStringLiteral(", status=")
+         + toString(file.uploadStatus));
+    diag(QStringLiteral("[ChatView] 📎 Calling uploadFileToServer..."));
+    uploadFileToServer(path);
+}
+
+QCoro::Task<> ChatController::uploadFileToServer(QString path)
+{
+    QPointer<ChatController> self(this);
+    APIClient *api = m_api ? m_api : APIClient::shared();
+    // The result belongs to the attachment it was started for; a removed or replaced one is left alone.
+    const QString attachmentId = m_attachedFile ? m_attachedFile->id : QString();
+    diag(QStringLiteral("[ChatView] 🚀 uploadFileToServer called for: ") + path);
+    diag(QStringLiteral("[ChatView] 🚀 Task started, checking token..."));
+    const auto tok = token();
+    if (!tok) {
+        diag(QStringLiteral("[ChatView] ❌ No token available!"));
+        if (m_attachedFile && m_attachedFile->id == attachmentId)
+            markAttachmentFailed(QStringLiteral("Not authenticated"));
+        emit uploadFinished();
+        co_return;
+    }
+    // The token itself stays out of the log.
+    diag(QStringLiteral("[ChatView] ✅ Token found"));
+    diag(QStringLiteral("[ChatView] 📤 Calling APIClient.uploadFile..."));
+    const auto result = co_await api->uploadFile(*tok, path);
+    if (!self)
+        co_return;
+    const bool current = m_attachedFile && m_attachedFile->id == attachmentId;
+    if (!result.ok()) {
+        diag(QStringLiteral("[ChatView] ❌ Upload error: ") + result.error().description());
+        if (current)
+            markAttachmentFailed(result.error().description());
+    } else {
+        const FileUploadResponse &answer = result.value();
+        diag(QStringLiteral("[ChatView] Upload response: success=")
+             + (answer.success ? QStringLiteral("true") : QStringLiteral("false")) + QStringLiteral(", downloadUrl=")
+             + orNil(answer.downloadUrl) + QStringLiteral(", error=") + orNil(answer.error));
+        if (!answer.success || !answer.downloadUrl) {
+            diag(QStringLiteral("[ChatView] ❌ Upload failed: ") + answer.error.value_or(QStringLiteral("Unknown error")));
+            if (current)
+                markAttachmentFailed(answer.error.value_or(QStringLiteral("Upload failed")));
+        } else {
+            diag(QStringLiteral("[ChatView] ✅ File uploaded successfully: ") + *answer.downloadUrl);
+            if (current) {
+                AttachedFile file = *m_attachedFile;
+                file.downloadUrl = answer.downloadUrl;
+                file.uploadStatus = FileUploadStatus::Uploaded;
+                setAttachedFile(file);
+                diag(QStringLiteral("[ChatView] Updated attachedFile: downloadUrl=") + orNil(file.downloadUrl)
+                     + QStringLiteral(", status=") + toString(file.uploadStatus));
+            }
+        }
+    }
+    emit uploadFinished();
+}
+
+void ChatController::retryUpload()
+{
+    if (!m_attachedFile || !m_attachedFile->localPath)
+        return;
+    AttachedFile file = *m_attachedFile;
+    file.uploadStatus = FileUploadStatus::Uploading;
+    file.uploadError.reset();
+    setAttachedFile(file);
+    uploadFileToServer(*file.localPath);
+}
+
+void ChatController::removeAttachment()
+{
+    setAttachedFile(std::nullopt);
+}
+
+void ChatController::dismissNotice()
+{
+    m_noticeTimer.stop();
+    setNotice(QString());
+}
+
+void ChatController::setAttachedFile(std::optional<AttachedFile> file)
+{
+    if (m_attachedFile == file)
+        return;
+    m_attachedFile = std::move(file);
+    emit attachedFileChanged();
+}
+
+void ChatController::markAttachmentFailed(const QString &error)
+{
+    if (!m_attachedFile)
+        return;
+    AttachedFile file = *m_attachedFile;
+    file.uploadStatus = FileUploadStatus::Failed;
+    file.uploadError = error;
+    setAttachedFile(file);
+}
+
+void ChatController::setLoading(bool value)
+{
+    if (m_isLoading == value)
+        return;
+    m_isLoading = value;
+    emit isLoadingChanged();
+}
+
+void ChatController::setSending(bool value)
+{
+    if (m_isSending == value)
+        return;
+    m_isSending = value;
+    emit isSendingChanged();
+}
+
+void ChatController::setNotice(const QString &text)
+{
+    if (!text.isEmpty())
+        m_noticeTimer.start(noticeDuration);
+    if (m_notice == text)
+        return;
+    m_notice = text;
+    emit noticeChanged();
+}

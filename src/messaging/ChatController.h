@@ -1,0 +1,160 @@
+#pragma once
+
+#include "MessageListModel.h"
+#include "MessagingRecords.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+#include <QUrl>
+#include <QVariant>
+#include <QtQml/qqmlregistration.h>
+
+#include <QCoro/QCoroTask>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+
+class APIClient;
+
+// The state of one open chat: the friend's messages (loaded when shown, polled every 3 s), the composer's
+// text and single attachment (uploaded as soon as it is chosen), and sending, which waits for a running
+// upload. A failed send puts the text and attachment back when the composer is still empty and says so.
+//
+// QML: peer (the friend map: id, numericId, name, lastName, username, avatar, unreadCount), language,
+// active (shown: load, then poll; hidden: stop), messages (MessageListModel), newMessage, attachedFile
+// (a map with id, name, size, mimeType, localPath, downloadUrl, uploadStatus, uploadError; null without a
+// file), isLoading, isSending, notice ("" or the failed-send text); sendMessage(), attachFile() (asks the
+// view for a file with fileDialogRequested), fileSelected(url), fileSelectionCancelled(), retryUpload(),
+// removeAttachment(), dismissNotice().
+class ChatController : public QObject
+{
+    Q_OBJECT
+    QML_ELEMENT
+    Q_PROPERTY(QVariantMap peer READ peer WRITE setPeer NOTIFY peerChanged)
+    Q_PROPERTY(QString language READ language WRITE setLanguage NOTIFY languageChanged)
+    Q_PROPERTY(bool active READ isActive WRITE setActive NOTIFY activeChanged)
+    Q_PROPERTY(MessageListModel *messages READ messages CONSTANT)
+    Q_PROPERTY(QString newMessage READ newMessage WRITE setNewMessage NOTIFY newMessageChanged)
+    Q_PROPERTY(QVariant attachedFile READ attachedFileVariant NOTIFY attachedFileChanged)
+    Q_PROPERTY(bool isLoading READ isLoading NOTIFY isLoadingChanged)
+    Q_PROPERTY(bool isSending READ isSending NOTIFY isSendingChanged)
+    Q_PROPERTY(QString notice READ notice NOTIFY noticeChanged)
+
+public:
+    static constexpr std::chrono::milliseconds pollInterval{3000};
+    static constexpr std::chrono::milliseconds uploadWaitStep{1000};
+    static constexpr int uploadWaitSteps = 60;
+    static constexpr std::chrono::milliseconds noticeDuration{4000};
+
+    explicit ChatController(QObject *parent = nullptr);
+    ~ChatController() override;
+
+    QVariantMap peer() const { return m_peer; }
+    void setPeer(const QVariantMap &peer);
+    QString peerId() const { return m_peer.value(QStringLiteral("id")).toString(); }
+    QString language() const { return m_language; }
+    void setLanguage(const QString &language);
+    bool isActive() const { return m_active; }
+    void setActive(bool active);
+    MessageListModel *messages() { return &m_messages; }
+    QString newMessage() const { return m_newMessage; }
+    void setNewMessage(const QString &text);
+    const std::optional<AttachedFile> &attachedFile() const { return m_attachedFile; }
+    QVariant attachedFileVariant() const;
+    bool isLoading() const { return m_isLoading; }
+    bool isSending() const { return m_isSending; }
+    QString notice() const { return m_notice; }
+
+    // One load; the first shows the loading state. Failures keep the shown messages.
+    QCoro::Task<> loadMessages(bool showLoading);
+    Q_INVOKABLE void reload() { loadMessages(true); }
+    Q_INVOKABLE void startAutoRefresh();
+    Q_INVOKABLE void stopAutoRefresh();
+    bool isPolling() const { return m_pollTimer.isActive() || m_pollLoadRunning; }
+
+    // The composer's send action (button or Enter).
+    Q_INVOKABLE void sendMessage();
+    QCoro::Task<> performSend();
+    QCoro::Task<> waitForFileUploadAndSend();
+
+    Q_INVOKABLE void attachFile();
+    Q_INVOKABLE void fileSelected(const QUrl &file);
+    Q_INVOKABLE void fileSelectionCancelled();
+    // The file at `path` becomes the attachment (size check, type, upload).
+    void attachPath(const QString &path);
+    QCoro::Task<> uploadFileToServer(QString path);
+    Q_INVOKABLE void retryUpload();
+    Q_INVOKABLE void removeAttachment();
+    Q_INVOKABLE void dismissNotice();
+
+    // Applies a successful answer: logs each message and hands the list to the model.
+    void applyLoaded(const MessagesResponse &answer);
+
+    // Test hooks: another API client, token source and unread refresh; shorter waits.
+    void setApiForTesting(APIClient *api) { m_api = api; }
+    void setTokenProviderForTesting(std::function<std::optional<QString>()> provider)
+    {
+        m_tokenProvider = std::move(provider);
+    }
+    void setUnreadRefreshForTesting(std::function<QCoro::Task<>()> refresh) { m_unreadRefresh = std::move(refresh); }
+    void setIntervalsForTesting(std::chrono::milliseconds poll, std::chrono::milliseconds uploadStep)
+    {
+        m_pollInterval = poll;
+        m_uploadStep = uploadStep;
+    }
+
+signals:
+    void peerChanged();
+    void languageChanged();
+    void activeChanged();
+    void newMessageChanged();
+    void attachedFileChanged();
+    void isLoadingChanged();
+    void isSendingChanged();
+    void noticeChanged();
+    // The view shows its file dialog; it answers with fileSelected() or fileSelectionCancelled().
+    void fileDialogRequested();
+    // After every successful load.
+    void messagesLoaded();
+    // A load ended, whatever its outcome.
+    void loadFinished();
+    // A send ended; ok false when nothing reached the server.
+    void sendFinished(bool ok);
+    // An upload ended, whatever its outcome.
+    void uploadFinished();
+
+private:
+    QCoro::Task<> pollOnce();
+    std::optional<QString> token() const;
+    QString localized(const char *ru, const char *en) const;
+    void setAttachedFile(std::optional<AttachedFile> file);
+    void markAttachmentFailed(const QString &error);
+    void setLoading(bool value);
+    void setSending(bool value);
+    void setNotice(const QString &text);
+    void restoreAfterFailedSend(const QString &text, const std::optional<AttachedFile> &file);
+
+    APIClient *m_api;
+    std::function<std::optional<QString>()> m_tokenProvider;
+    std::function<QCoro::Task<>()> m_unreadRefresh;
+
+    QVariantMap m_peer;
+    QString m_language = QStringLiteral("ru");
+    bool m_active = false;
+    MessageListModel m_messages;
+    QString m_newMessage;
+    std::optional<AttachedFile> m_attachedFile;
+    bool m_isLoading = false;
+    bool m_isSending = false;
+    QString m_notice;
+
+    QTimer m_pollTimer;
+    QTimer m_noticeTimer;
+    bool m_pollLoadRunning = false;
+    // Bumped on every start and stop: a load of an older loop never schedules another.
+    quint64 m_pollGeneration = 0;
+    std::chrono::milliseconds m_pollInterval = pollInterval;
+    std::chrono::milliseconds m_uploadStep = uploadWaitStep;
+};

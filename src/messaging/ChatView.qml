@@ -1,0 +1,233 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Dialogs
+import QtQuick.Layouts
+import Orvane.Messaging
+import Orvane.Session
+import Orvane.Ui
+
+// The open chat with one friend: header, the messages (following the newest), the attachment preview,
+// the failed-send notice and the composer. The host makes a new ChatView for every friend.
+Item {
+    id: root
+
+    // The friend: id, numericId, name, lastName, username, avatar, unreadCount.
+    property var friend: ({})
+    property var colors: AppColors.current
+    property string language: LanguageManager.language
+    property bool isSidebarCollapsed: false
+    // Whether the header shows the sidebar toggle.
+    property bool showSidebarToggle: true
+    // Whether a call with this friend is under way (the call button turns red); bound by the host.
+    property bool isCalling: false
+    readonly property alias controller: chat
+
+    signal toggleSidebar()
+    signal callRequested(var friend)
+    // The host's way to close the chat; no control of this view emits it.
+    signal closed()
+
+    function tr(ru, en) { return language === "en" ? en : ru }
+
+    function displayName(f) {
+        if (!f)
+            return "Unknown"
+        if (f.name !== undefined && f.name !== null)
+            return (f.lastName ? f.name + " " + f.lastName : f.name)
+        if (f.username !== undefined && f.username !== null)
+            return f.username
+        return "Unknown"
+    }
+
+    ChatController {
+        id: chat
+        objectName: "chatController"
+        peer: root.friend || ({})
+        language: root.language
+        active: root.visible
+        onFileDialogRequested: fileDialog.open()
+    }
+
+    Connections {
+        target: chat
+        function onNewMessageChanged() {
+            if (composer.message !== chat.newMessage)
+                composer.message = chat.newMessage
+        }
+    }
+
+    FileDialog {
+        id: fileDialog
+        objectName: "fileDialog"
+        title: tr("Прикрепить файл", "Attach file")
+        fileMode: FileDialog.OpenFile
+        onAccepted: chat.fileSelected(selectedFile)
+        onRejected: chat.fileSelectionCancelled()
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        spacing: 0
+
+        ChatHeader {
+            objectName: "chatHeader"
+            Layout.fillWidth: true
+            colors: root.colors
+            language: root.language
+            title: root.displayName(root.friend)
+            showSidebarToggle: root.showSidebarToggle
+            isSidebarCollapsed: root.isSidebarCollapsed
+            isCalling: root.isCalling
+            onToggleSidebar: root.toggleSidebar()
+            onCallClicked: root.callRequested(root.friend)
+        }
+
+        Item {
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+
+            Spinner {
+                objectName: "loadingIndicator"
+                anchors.centerIn: parent
+                size: 22
+                visible: chat.isLoading
+                color: colors.mutedForeground
+            }
+
+            Column {
+                objectName: "emptyState"
+                anchors.centerIn: parent
+                spacing: 8
+                visible: !chat.isLoading && messageList.count === 0
+                Icon {
+                    anchors.horizontalCenter: parent.horizontalCenter
+                    name: "bubble.left.and.bubble.right"
+                    size: 40
+                    color: colors.mutedForeground
+                }
+                Text {
+                    anchors.horizontalCenter: parent.horizontalCenter
+                    text: tr("Нет сообщений", "No messages")
+                    font.pixelSize: 14
+                    color: colors.foreground
+                }
+                Text {
+                    anchors.horizontalCenter: parent.horizontalCenter
+                    text: tr("Начните переписку!", "Start a conversation!")
+                    font.pixelSize: 13
+                    color: colors.mutedForeground
+                }
+            }
+
+            ListView {
+                id: messageList
+                objectName: "messageList"
+                anchors { fill: parent; leftMargin: 16; rightMargin: 16 }
+                visible: !chat.isLoading && count > 0
+                clip: true
+                spacing: 8
+                topMargin: 12
+                bottomMargin: 12
+                cacheBuffer: 800
+                boundsBehavior: Flickable.StopAtBounds
+                model: chat.messages
+                delegate: MessageBubble {
+                    width: ListView.view.width
+                    colors: root.colors
+                    language: root.language
+                }
+
+                // First rows: jump to the end at once; later changes of the count glide there in 0.2 s.
+                // A poll with as many messages as before leaves the view where it is.
+                property int shownCount: 0
+                function followNewest() {
+                    if (count === 0) {
+                        shownCount = 0
+                        return
+                    }
+                    if (shownCount === 0) {
+                        positionViewAtEnd()
+                    } else if (count !== shownCount) {
+                        scrollAnimation.stop()
+                        const from = contentY
+                        positionViewAtEnd()
+                        const to = contentY
+                        contentY = from
+                        scrollAnimation.from = from
+                        scrollAnimation.to = to
+                        scrollAnimation.start()
+                    }
+                    shownCount = count
+                }
+                onCountChanged: Qt.callLater(followNewest)
+
+                NumberAnimation {
+                    id: scrollAnimation
+                    target: messageList
+                    property: "contentY"
+                    duration: 200
+                    easing.type: Easing.OutQuad
+                }
+            }
+        }
+
+        Rectangle {
+            objectName: "sendNotice"
+            Layout.alignment: Qt.AlignHCenter
+            Layout.bottomMargin: 6
+            visible: chat.notice.length > 0
+            implicitWidth: noticeRow.implicitWidth + 24
+            implicitHeight: 32
+            radius: 16
+            color: colors.card
+            border.width: 1
+            border.color: colors.border
+            RowLayout {
+                id: noticeRow
+                anchors.centerIn: parent
+                spacing: 6
+                Icon { name: "exclamationmark.circle.fill"; size: 13; color: "#EF4444" }
+                Text {
+                    objectName: "sendNoticeText"
+                    text: chat.notice
+                    font.pixelSize: 13
+                    font.weight: Font.Medium
+                    color: colors.foreground
+                }
+            }
+            TapHandler { onTapped: chat.dismissNotice() }
+        }
+
+        AttachmentPreview {
+            objectName: "attachmentPreview"
+            Layout.fillWidth: true
+            Layout.leftMargin: 16
+            Layout.rightMargin: 16
+            Layout.bottomMargin: 6
+            visible: chat.attachedFile !== null && chat.attachedFile !== undefined
+            file: chat.attachedFile
+            colors: root.colors
+            language: root.language
+            onRetry: chat.retryUpload()
+            onRemove: chat.removeAttachment()
+        }
+
+        ChatComposerSlot {
+            id: composer
+            objectName: "composer"
+            Layout.fillWidth: true
+            Layout.leftMargin: 16
+            Layout.rightMargin: 16
+            Layout.bottomMargin: 16
+            // Two-way with the controller: typing writes newMessage, a send or a restore writes the composer.
+            Component.onCompleted: message = chat.newMessage
+            onMessageChanged: if (chat.newMessage !== message) chat.newMessage = message
+            attachedFile: chat.attachedFile
+            colors: root.colors
+            language: root.language
+            isSending: chat.isSending
+            onSend: chat.sendMessage()
+            onAttach: chat.attachFile()
+        }
+    }
+}

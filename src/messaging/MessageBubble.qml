@@ -1,0 +1,101 @@
+import QtQuick
+import QtQuick.Layouts
+import Orvane.Session
+import Orvane.Ui
+
+// One message: own messages on the right in a grey bubble, the friend's on the left in a lighter one; a
+// card for a file, the text (selectable), the clock time and, for own messages, the read mark.
+Item {
+    id: bubble
+
+    required property string messageId
+    required property bool isMine
+    required property bool isRead
+    required property string time
+    required property string cardKind   // "download", "unavailable" or ""
+    required property string cardUrl
+    required property string cardName
+    required property string cardIcon
+    required property string bodyText
+
+    property var colors: AppColors.current
+    property string language: LanguageManager.language
+    // The fills stay light in both themes, so the text keeps a dark ink of its own.
+    readonly property color ink: "#171717"
+
+    implicitHeight: box.height
+    implicitWidth: box.width
+
+    Rectangle {
+        id: box
+        objectName: "bubbleBox"
+        anchors.right: bubble.isMine ? parent.right : undefined
+        anchors.left: bubble.isMine ? undefined : parent.left
+        width: Math.min(bubble.width * 0.75, content.implicitWidth + 24)
+        height: content.implicitHeight + 16
+        radius: 16
+        color: bubble.isMine ? "#E6E6E6" : "#F4F4F5"
+
+        ColumnLayout {
+            id: content
+            anchors { left: parent.left; right: parent.right; top: parent.top; margins: 12; topMargin: 8 }
+            spacing: 4
+
+            DownloadCard {
+                objectName: "downloadCard"
+                visible: bubble.cardKind === "download"
+                Layout.alignment: bubble.isMine ? Qt.AlignRight : Qt.AlignLeft
+                url: bubble.cardUrl
+                fileName: bubble.cardName
+                icon: bubble.cardIcon
+                colors: ({ foreground: bubble.ink })
+                language: bubble.language
+            }
+            UnavailableCard {
+                objectName: "unavailableCard"
+                visible: bubble.cardKind === "unavailable"
+                Layout.alignment: bubble.isMine ? Qt.AlignRight : Qt.AlignLeft
+                fileName: bubble.cardName
+                icon: bubble.cardIcon
+                colors: ({ foreground: bubble.ink, mutedForeground: "#71717A" })
+                language: bubble.language
+            }
+            TextEdit {
+                id: textEdit
+                objectName: "messageText"
+                visible: bubble.bodyText.length > 0
+                Layout.fillWidth: true
+                Layout.maximumWidth: bubble.width * 0.75 - 24
+                Layout.alignment: bubble.isMine ? Qt.AlignRight : Qt.AlignLeft
+                text: bubble.bodyText
+                textFormat: TextEdit.PlainText
+                readOnly: true
+                selectByMouse: true
+                selectByKeyboard: true
+                wrapMode: TextEdit.Wrap
+                font.pixelSize: 14
+                color: bubble.ink
+                selectionColor: "#93C5FD"
+                selectedTextColor: bubble.ink
+            }
+            RowLayout {
+                Layout.alignment: bubble.isMine ? Qt.AlignRight : Qt.AlignLeft
+                spacing: 4
+                Text {
+                    objectName: "timeText"
+                    text: bubble.time
+                    visible: text.length > 0
+                    font.pixelSize: 10
+                    color: "#71717A"
+                }
+                Icon {
+                    objectName: "readMark"
+                    visible: bubble.isMine
+                    name: bubble.isRead ? "checkmark.circle.fill" : "checkmark"
+                    size: 10
+                    color: "#71717A"
+                }
+            }
+        }
+    }
+}
