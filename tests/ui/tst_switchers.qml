@@ -76,11 +76,24 @@ Item {
             verify(unknownIcon.text.length > 0)
         }
 
-        function test_avatarWithoutAddressShowsThePersonSymbol() {
+        function test_avatarStates() {
+            avatar.source = ""
             verify(avatar.showsFallback)
             verify(!avatar.loading)
-            avatar.source = "file:///nonexistent/picture.png"
+
+            // A picture that takes its time: the pulsing placeholder, then the picture.
+            avatar.source = imageServer.url + "/slow.png"
+            tryCompare(avatar, "loading", true)
+            verify(!avatar.showsFallback)
+            imageServer.release()
+            tryCompare(avatar, "showsImage", true)
+            verify(!avatar.loading)
+
+            // A failed load falls back to the person symbol and never shows an error.
+            avatar.source = imageServer.url + "/missing.png"
             tryCompare(avatar, "showsFallback", true)
+            avatar.source = imageServer.url + "/avatar.png"
+            tryCompare(avatar, "showsImage", true)
         }
 
         function test_controlsAndTextUseTheUiFont() {
