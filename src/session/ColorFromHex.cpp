@@ -31,15 +31,11 @@ int hexDigit(QChar c)
     return -1;
 }
 
-// Reads hexadecimal digits from the start as far as they go (an optional 0x prefix is skipped);
-// saturates instead of wrapping on overflow.
+// Reads hexadecimal digits from the start as far as they go; saturates instead of wrapping on overflow.
 quint64 scanHex(const QString &s)
 {
-    qsizetype i = 0;
-    if (s.size() > 2 && s.at(0) == u'0' && (s.at(1) == u'x' || s.at(1) == u'X') && hexDigit(s.at(2)) >= 0)
-        i = 2;
     quint64 value = 0;
-    for (; i < s.size(); ++i) {
+    for (qsizetype i = 0; i < s.size(); ++i) {
         const int d = hexDigit(s.at(i));
         if (d < 0)
             break;

@@ -29,6 +29,8 @@ private slots:
         QTest::newRow("seven digits") << "1234567" << QColor(0, 0, 0);
         QTest::newRow("long string is black") << "FFFFFFFFFFFFFFFFFFFFFFFF" << QColor(0, 0, 0);
         QTest::newRow("fully transparent") << "00FFFFFF" << QColor(255, 255, 255, 0);
+        QTest::newRow("no 0x prefix rule") << "0xF" << QColor(0, 0, 0);
+        QTest::newRow("combining mark counts once") << QStringLiteral("ab\u0301c") << QColor(0xaa, 0xbb, 0xcc);
     }
 
     void parses()
