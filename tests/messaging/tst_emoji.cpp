@@ -1,0 +1,126 @@
+#include "EmojiCatalog.h"
+#include "FontSetup.h"
+
+#include <QFont>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QRawFont>
+#include <QSet>
+#include <QTest>
+#include <QTextBoundaryFinder>
+#include <QTextLayout>
+
+namespace {
+
+bool isOneGraphemeCluster(const QString &text)
+{
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    return !text.isEmpty() && finder.toNextBoundary() == text.size();
+}
+
+bool isRegionalIndicator(char32_t cp)
+{
+    return cp >= 0x1F1E6 && cp <= 0x1F1FF;
+}
+
+} // namespace
+
+// The picker's emoji sets: order, counts, identity, and every entry a single picture.
+class TestEmoji : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void categoriesInTabOrder()
+    {
+        const QList<EmojiCategory> all = EmojiCatalog::allCases();
+        const QStringList keys = {"smileys", "gestures", "people", "animals", "food",
+                                  "activities", "travel", "objects", "symbols", "flags"};
+        const QStringList tabs = {"😀", "👋", "👨", "🐶", "🍎", "⚽", "🚗", "💡", "\u2764\uFE0F", "\U0001F3F3\uFE0F"};
+        const QList<int> counts = {80, 40, 40, 40, 40, 40, 40, 40, 40, 40};
+        QCOMPARE(all.size(), 10);
+        for (int i = 0; i < all.size(); ++i) {
+            QCOMPARE(EmojiCatalog::key(all[i]), keys[i]);
+            QCOMPARE(EmojiCatalog::rawValue(all[i]), tabs[i]);
+            QCOMPARE(EmojiCatalog::list(all[i]).size(), counts[i]);
+            QCOMPARE(EmojiCatalog::fromRawValue(tabs[i]), all[i]);
+            QCOMPARE(EmojiCatalog::fromKey(keys[i]), all[i]);
+        }
+        QCOMPARE(EmojiCatalog::list(EmojiCategory::Smileys).first(), "😀");
+        QCOMPARE(EmojiCatalog::list(EmojiCategory::Flags).last(), "🇸🇦");
+    }
+
+    void rawValuesAreExact()
+    {
+        for (const QString raw : {"\u2764", "\U0001F3F3", "smileys", "", "😀😀", "😃"})
+            QVERIFY2(!EmojiCatalog::fromRawValue(raw), qPrintable(raw));
+    }
+
+    void everyEntryIsOnePicture()
+    {
+        for (EmojiCategory category : EmojiCatalog::allCases()) {
+            const QStringList &list = EmojiCatalog::list(category);
+            QCOMPARE(QSet<QString>(list.begin(), list.end()).size(), list.size());
+            for (const QString &emoji : list) {
+                QVERIFY2(isOneGraphemeCluster(emoji), qPrintable(EmojiCatalog::key(category) + ": " + emoji));
+                // Two pictures side by side need a joiner, unless they are a flag's letter pair.
+                const QList<uint> cps = emoji.toUcs4();
+                const bool flag = cps.size() == 2 && isRegionalIndicator(cps[0]) && isRegionalIndicator(cps[1]);
+                for (int i = 1; i < cps.size() && !flag; ++i) {
+                    if (cps[i] != 0xFE0F && cps[i] != 0x200D)
+                        QVERIFY2(cps[i - 1] == 0x200D, qPrintable(emoji));
+                }
+            }
+        }
+    }
+
+    void sequencesAreWhole()
+    {
+        const QStringList &flags = EmojiCatalog::list(EmojiCategory::Flags);
+        const QString rainbow = QStringLiteral(u"\U0001F3F3\uFE0F\u200D\U0001F308");
+        QCOMPARE(flags.at(4), rainbow);
+        QCOMPARE(flags.at(5), QStringLiteral(u"\U0001F3F3\uFE0F\u200D\u26A7\uFE0F"));
+        QVERIFY(isOneGraphemeCluster(rainbow));
+        const QStringList &symbols = EmojiCatalog::list(EmojiCategory::Symbols);
+        QVERIFY(symbols.contains(QStringLiteral(u"\u2764\uFE0F\u200D\U0001F525")));
+        QVERIFY(EmojiCatalog::list(EmojiCategory::People).contains(QStringLiteral(u"\U0001F471\u200D\u2640\uFE0F")));
+        QVERIFY(EmojiCatalog::list(EmojiCategory::Activities).contains(QStringLiteral(u"\U0001F3CB\uFE0F\u200D\u2642\uFE0F")));
+    }
+
+    void qmlSurface()
+    {
+        EmojiCatalog *catalog = EmojiCatalog::create(nullptr, nullptr);
+        const QVariantList categories = catalog->categories();
+        QCOMPARE(categories.size(), 10);
+        QCOMPARE(categories.at(9).toMap().value("key").toString(), "flags");
+        QCOMPARE(categories.at(9).toMap().value("tab").toString(), EmojiCatalog::rawValue(EmojiCategory::Flags));
+        QCOMPARE(catalog->emojis("flags"), EmojiCatalog::list(EmojiCategory::Flags));
+        QVERIFY(catalog->emojis("nope").isEmpty());
+        QCOMPARE(catalog->defaultCategory(), "smileys");
+        delete catalog;
+    }
+
+    // With the application's fonts each entry is drawn as one colour glyph.
+    void everyEntryShapesToOneColourGlyph()
+    {
+        FontSetup::apply();
+        if (!QFontDatabase::families().contains(FontSetup::emojiFamily()))
+            QSKIP("Noto Color Emoji is not installed");
+        const QFont font = QGuiApplication::font();
+        for (EmojiCategory category : EmojiCatalog::allCases()) {
+            for (const QString &emoji : EmojiCatalog::list(category)) {
+                QTextLayout layout(emoji, font);
+                layout.beginLayout();
+                layout.createLine();
+                layout.endLayout();
+                const auto runs = layout.glyphRuns();
+                QVERIFY2(runs.size() == 1, qPrintable(emoji));
+                QCOMPARE(runs.first().glyphIndexes().size(), 1);
+                QCOMPARE(runs.first().rawFont().familyName(), FontSetup::emojiFamily());
+            }
+        }
+    }
+};
+
+QTEST_MAIN(TestEmoji)
+#include "tst_emoji.moc"

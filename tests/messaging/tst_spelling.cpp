@@ -1,0 +1,305 @@
+#include "EnchantChecker.h"
+#include "SpellingCorrector.h"
+#include "SpellingRules.h"
+
+#include <QSignalSpy>
+#include <QTest>
+#include <QThread>
+
+using SpellingRules::correct;
+
+namespace {
+
+// Answers from a fixed table: for the cases a real dictionary cannot be made to produce, such as a
+// suggestion in another script.
+class TableChecker final : public WordChecker
+{
+public:
+    QHash<QString, QStringList> table;
+    QStringList asked;
+    bool isMisspelled(const QString &word, WordScript) override
+    {
+        asked << word;
+        return table.contains(word);
+    }
+    QStringList suggestions(const QString &word, WordScript) override { return table.value(word); }
+};
+
+QString notice(const QString &text, bool english = false)
+{
+    NoWordChecker none;
+    return SpellingRules::noticeText(correct(text, none).changed, english);
+}
+
+} // namespace
+
+class TestSpelling : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // The punctuation, capital and hyphen rules with a checker that finds nothing.
+    void rules_data()
+    {
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<bool>("changed");
+
+        QTest::newRow("space before comma") << "привет ,как дела" << "Привет, как дела." << true;
+        QTest::newRow("full stop without space") << "Hello.world" << "Hello. World." << true;
+        QTest::newRow("decimal point") << "3.5 kg" << "3.5 kg." << true;
+        QTest::newRow("hyphen at the end") << "Поищи кое-" << "Поищи кое-что." << true;
+        QTest::newRow("hyphen before space keeps capital") << "Кое- что" << "Кое-что что." << true;
+        QTest::newRow("only the incomplete form") << "что-то и что- вот" << "Что-то и что-то вот." << true;
+        QTest::newRow("already clean") << "Как дела?" << "Как дела?" << false;
+        QTest::newRow("runs of spaces, ends trimmed") << "  много   пробелов \t" << "Много пробелов." << true;
+        QTest::newRow("exclamation and question") << "wow!great?yes" << "Wow! Great? Yes." << true;
+        QTest::newRow("space before colon and semicolon") << "a , b : c ; d" << "A, b: c; d." << true;
+        QTest::newRow("ellipsis kept") << "Ну... ладно" << "Ну... Ладно." << true;
+        QTest::newRow("comma before digit") << "Цена 1,5 рубля" << "Цена 1,5 рубля." << true;
+        QTest::newRow("closing marks") << "(ладно)" << "(ладно)" << false;
+        QTest::newRow("closing guillemet") << "«цитата»" << "«цитата»" << false;
+        QTest::newRow("closing quote") << "Он сказал \"да\"" << "Он сказал \"да\"" << false;
+        QTest::newRow("emoji at the end") << "Привет 😀" << "Привет 😀." << true;
+        QTest::newRow("spaces only") << "   " << "" << true;
+        QTest::newRow("line breaks inside kept") << "раз\nдва" << "Раз\nдва." << true;
+        // Sound behaviour: the full stop goes after the last visible character, not onto a line of its own.
+        QTest::newRow("trailing line break") << "Раз\nдва\n" << "Раз\nдва.\n" << true;
+        // Sound behaviour: links and addresses pass through untouched, and a link at the end gets no
+        // full stop that would become part of its address.
+        QTest::newRow("link at the end") << "вот файл https://content.example/f/1-ab-report.pdf"
+                                         << "Вот файл https://content.example/f/1-ab-report.pdf" << true;
+        QTest::newRow("link inside") << "see https://a.example/x?q=1,2.next ok" << "See https://a.example/x?q=1,2.next ok." << true;
+        QTest::newRow("www link") << "Go to www.example.com" << "Go to www.example.com" << false;
+        QTest::newRow("e-mail") << "write to ivan.petrov@mail.example please" << "Write to ivan.petrov@mail.example please." << true;
+        QTest::newRow("link at the start") << "https://a.example/p" << "https://a.example/p" << false;
+        // Sound behaviour: a form inside a longer word is not a pronoun to complete.
+        QTest::newRow("no completion inside a word") << "Casino- night" << "Casino- night." << true;
+        QTest::newRow("english completion") << "Some- day" << "Something day." << true;
+        QTest::newRow("object replacement character") << "a \uFFFC b" << "A \uFFFC b." << true;
+    }
+
+    void rules()
+    {
+        QFETCH(QString, input);
+        QFETCH(QString, expected);
+        QFETCH(bool, changed);
+        NoWordChecker none;
+        const auto result = correct(input, none);
+        QCOMPARE(result.text, expected);
+        QCOMPARE(result.changed, changed);
+    }
+
+    void notices()
+    {
+        QCOMPARE(notice("привет ,как дела"), "Орфография исправлена");
+        QCOMPARE(notice("Как дела?"), "Ошибок не найдено");
+        QCOMPARE(notice("hello", true), "Spelling corrected");
+        QCOMPARE(notice("Fine.", true), "No errors found");
+    }
+
+    void capitalizeAfterPunctuation_data()
+    {
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("after each mark") << "a. b! c? d" << "a. B! C? D";
+        QTest::newRow("white space keeps the flag") << "end.  \n next" << "end.  \n Next";
+        QTest::newRow("quote clears the flag") << "x.\"y" << "x.\"y";
+        QTest::newRow("digit clears the flag") << "1.2a" << "1.2a";
+        QTest::newRow("cyrillic") << "да.нет" << "да.Нет";
+        QTest::newRow("letter outside the BMP") << "x. \U00010428" << "x. \U00010400";
+        QTest::newRow("upper case stays") << "x. Y" << "x. Y";
+        QTest::newRow("no marks") << "abc" << "abc";
+    }
+
+    void capitalizeAfterPunctuation()
+    {
+        QFETCH(QString, input);
+        QFETCH(QString, expected);
+        bool changed = false;
+        QCOMPARE(SpellingRules::capitalizeAfterPunctuation(input, changed), expected);
+        QCOMPARE(changed, input != expected);
+    }
+
+    // Every form of the table, before each ending and at the end, in lower case and capitalised.
+    void hyphenCompletions()
+    {
+        const QList<std::pair<QString, QString>> pairs = {
+            {"что-", "что-то"}, {"как-", "как-то"}, {"кто-", "кто-то"}, {"где-", "где-то"},
+            {"когда-", "когда-то"}, {"куда-", "куда-то"}, {"откуда-", "откуда-то"}, {"почему-", "почему-то"},
+            {"зачем-", "зачем-то"}, {"какой-", "какой-то"}, {"какая-", "какая-то"}, {"какое-", "какое-то"},
+            {"какие-", "какие-то"}, {"чей-", "чей-то"}, {"чья-", "чья-то"}, {"чьё-", "чьё-то"},
+            {"чьи-", "чьи-то"}, {"сколько-", "сколько-то"}, {"кое-", "кое-что"}, {"всё-", "всё-таки"},
+            {"так-", "так-то"}, {"еле-", "еле-еле"}, {"едва-", "едва-едва"}, {"чуть-", "чуть-чуть"},
+            {"давным-", "давным-давно"}, {"мало-", "мало-мальски"}, {"волей-", "волей-неволей"},
+            {"нежданно-", "нежданно-негаданно"}, {"some-", "something"}, {"any-", "anything"},
+            {"no-", "nothing"}, {"every-", "everything"},
+        };
+        QCOMPARE(pairs.size(), 32);
+        const auto capital = [](QString s) { s[0] = s.at(0).toUpper(); return s; };
+        for (const auto &[incomplete, completion] : pairs) {
+            for (const QString ending : {" x", ".", ",", "!", "?", ""}) {
+                bool changed = false;
+                QCOMPARE(SpellingRules::completeHyphenatedWords("и " + incomplete + ending, changed),
+                         "и " + completion + ending);
+                QVERIFY(changed);
+                changed = false;
+                QCOMPARE(SpellingRules::completeHyphenatedWords(capital(incomplete) + ending, changed),
+                         capital(completion) + ending);
+                changed = false;
+                QCOMPARE(SpellingRules::completeHyphenatedWords(incomplete.toUpper() + ending, changed),
+                         capital(completion) + ending);
+            }
+        }
+    }
+
+    void hyphenCompletionLimits()
+    {
+        bool changed = false;
+        // One occurrence per ending per run, and the end of the text on its own.
+        QCOMPARE(SpellingRules::completeHyphenatedWords("что- что- что-", changed), "что-то что- что-то");
+        changed = false;
+        QCOMPARE(SpellingRules::completeHyphenatedWords("что-то, кое-что", changed), "что-то, кое-что");
+        QVERIFY(!changed);
+        QCOMPARE(SpellingRules::completeHyphenatedWords("немало- дел", changed), "немало- дел");
+        QVERIFY(!changed);
+        QCOMPARE(SpellingRules::completeHyphenatedWords("-", changed), "-");
+        QCOMPARE(SpellingRules::completeHyphenatedWords("", changed), "");
+    }
+
+    void scripts_data()
+    {
+        QTest::addColumn<QString>("word");
+        QTest::addColumn<int>("script");
+        QTest::newRow("russian") << "ёлка" << int(WordScript::Cyrillic);
+        QTest::newRow("english") << "don't" << int(WordScript::Latin);
+        QTest::newRow("accented latin") << "café" << int(WordScript::Latin);
+        QTest::newRow("latin p inside a russian word") << "пpивет" << int(WordScript::Other);
+        QTest::newRow("greek") << "λόγος" << int(WordScript::Other);
+        QTest::newRow("no letters") << "123" << int(WordScript::Other);
+    }
+
+    void scripts()
+    {
+        QFETCH(QString, word);
+        QFETCH(int, script);
+        QCOMPARE(int(SpellingRules::scriptOf(word)), script);
+    }
+
+    // A suggestion in another script, or with characters no word has, never replaces a word.
+    void suggestionsKeepTheScript()
+    {
+        TableChecker checker;
+        checker.table = {{"tset", {"тест", "test"}}, {"превет", {"privet"}}, {"smth", {"s#mth", "something"}}};
+        QCOMPARE(correct("a tset превет smth", checker).text, "A test превет something.");
+    }
+
+    // Words with digits, links and words of other scripts are never handed to the checker; the loop
+    // continues after a correction without checking it again.
+    void wordsOffered()
+    {
+        TableChecker checker;
+        checker.table = {{"Ab", {"Ab ab"}}};
+        const auto result = correct("ab x2 https://ab.example/ab λόγος", checker);
+        QCOMPARE(result.text, "Ab ab x2 https://ab.example/ab λόγος.");
+        QCOMPARE(checker.asked, QStringList({"Ab"}));
+    }
+
+    // Real dictionaries: each word is checked in the dictionary of its own script.
+    void enchantBothLanguages_data()
+    {
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("russian") << "спосибо за сообщениее" << "Спасибо за сообщение.";
+        QTest::newRow("english") << "I recieve it becuase of teh rain" << "I receive it because of the rain.";
+        QTest::newRow("english words in russian text stay") << "Отправь this file пажалуйста" << "Отправь this file пожалуйста.";
+        QTest::newRow("russian words in english text stay") << "Send the файл please" << "Send the файл please.";
+        QTest::newRow("mixed, both corrected") << "Спосибо, recieve" << "Спасибо, receive.";
+        QTest::newRow("correct text") << "Привет, как дела?" << "Привет, как дела?";
+    }
+
+    void enchantBothLanguages()
+    {
+        EnchantChecker &checker = EnchantChecker::forThread();
+        if (!checker.hasDictionary(WordScript::Cyrillic) || !checker.hasDictionary(WordScript::Latin))
+            QFAIL("Enchant has no ru and en dictionaries (hunspell-ru, hunspell-en-us)");
+        QFETCH(QString, input);
+        QFETCH(QString, expected);
+        QCOMPARE(correct(input, checker).text, expected);
+    }
+
+    // The background check: the result arrives on the GUI thread, only for the text it was made for.
+    void correctorDeliversOnTheGuiThread()
+    {
+        SpellingCorrector corrector;
+        QThread *resultThread = nullptr;
+        connect(&corrector, &SpellingCorrector::finished, this, [&] { resultThread = QThread::currentThread(); });
+        QSignalSpy finished(&corrector, &SpellingCorrector::finished);
+        corrector.setText("спосибо");
+        corrector.check();
+        QVERIFY(corrector.busy());
+        QVERIFY(finished.wait(30000));
+        QCOMPARE(finished.size(), 1);
+        QCOMPARE(finished.at(0).at(0).toString(), "Спасибо.");
+        QCOMPARE(finished.at(0).at(1).toBool(), true);
+        QCOMPARE(finished.at(0).at(2).toString(), "Орфография исправлена");
+        QCOMPARE(resultThread, QThread::currentThread());
+        QVERIFY(!corrector.busy());
+    }
+
+    void correctorDropsAResultForEditedText()
+    {
+        SpellingCorrector corrector;
+        QSignalSpy finished(&corrector, &SpellingCorrector::finished);
+        QSignalSpy busy(&corrector, &SpellingCorrector::busyChanged);
+        corrector.setText("спосибо");
+        corrector.check();
+        corrector.setText("спосибо, друг"); // typed on while the check ran
+        QVERIFY(busy.wait(30000) || !corrector.busy());
+        QVERIFY(!corrector.busy());
+        QCOMPARE(finished.size(), 0);
+    }
+
+    void correctorNewerCheckWins()
+    {
+        SpellingCorrector corrector;
+        corrector.setLanguage("en");
+        QSignalSpy finished(&corrector, &SpellingCorrector::finished);
+        corrector.setText("teh");
+        corrector.check();
+        corrector.setText("Fine.");
+        corrector.check();
+        QVERIFY(finished.wait(30000));
+        QCOMPARE(finished.size(), 1);
+        QCOMPARE(finished.at(0).at(0).toString(), "Fine.");
+        QCOMPARE(finished.at(0).at(1).toBool(), false);
+        QCOMPARE(finished.at(0).at(2).toString(), "No errors found");
+    }
+
+    void correctorIgnoresEmptyText()
+    {
+        SpellingCorrector corrector;
+        QSignalSpy finished(&corrector, &SpellingCorrector::finished);
+        corrector.check();
+        QVERIFY(!corrector.busy());
+        QCOMPARE(finished.size(), 0);
+    }
+
+    // A corrector that goes away while its check runs gets no call back.
+    void correctorDestroyedWhileChecking()
+    {
+        auto *corrector = new SpellingCorrector;
+        corrector->setText("пажалуйста");
+        corrector->check();
+        delete corrector;
+        SpellingCorrector other;
+        QSignalSpy finished(&other, &SpellingCorrector::finished);
+        other.setText("спосибо");
+        other.check();
+        QVERIFY(finished.wait(30000));
+        QCOMPARE(finished.size(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSpelling)
+#include "tst_spelling.moc"
