@@ -1,0 +1,188 @@
+import QtQuick
+import QtTest
+import Orvane.Session
+import Orvane.Messaging.Composer
+
+Item {
+    id: root
+    width: 640; height: 480
+
+    // The composer as the chat view hosts it: the host keeps the text and writes back every edit.
+    Component {
+        id: composerComponent
+        ChatInputView {
+            property string hostText: ""
+            property int sends: 0
+            property int spellChecks: 0
+            property int attaches: 0
+            y: 300
+            width: 500
+            colors: AppColors.light
+            language: "ru"
+            message: hostText
+            onMessageEdited: (text) => hostText = text
+            onSend: sends++
+            onSpellCheck: spellChecks++
+            onAttach: attaches++
+        }
+    }
+
+    TestCase {
+        name: "Composer"
+        when: windowShown
+
+        property var composer
+
+        function init() {
+            composer = createTemporaryObject(composerComponent, root)
+            verify(composer)
+            composer.focusEditor()
+            tryVerify(() => composer.editorItem.textArea.activeFocus)
+        }
+
+        function type(text) {
+            for (const c of text)
+                keyClick(c)
+        }
+
+        function shiftEnter() { keyClick(Qt.Key_Return, Qt.ShiftModifier) }
+
+        function test_enterSendsWithoutBreakingTheLine() {
+            type("hello")
+            compare(composer.message, "hello")
+            verify(composer.canSend)
+            keyClick(Qt.Key_Return)
+            compare(composer.sends, 1)
+            compare(composer.hostText, "hello")
+            keyClick(Qt.Key_Enter, Qt.KeypadModifier)
+            compare(composer.sends, 2)
+        }
+
+        function test_enterWithoutSendableContentDoesNothing_data() {
+            return [
+                { tag: "empty", text: "", attachment: null, sending: false },
+                { tag: "blanks", text: "   ", attachment: null, sending: false },
+                { tag: "failed upload", text: "hi", attachment: { uploadStatus: "failed" }, sending: false },
+                { tag: "already sending", text: "hi", attachment: null, sending: true },
+            ]
+        }
+
+        function test_enterWithoutSendableContentDoesNothing(data) {
+            composer.hostText = data.text
+            composer.attachedFile = data.attachment
+            composer.isSending = data.sending
+            keyClick(Qt.Key_Return)
+            compare(composer.sends, 0)
+            compare(composer.hostText, data.text)
+            compare(findChild(composer, "sendButton").enabled, false)
+        }
+
+        function test_shiftEnterBreaksTheLineEvenWhenSendingIsImpossible() {
+            shiftEnter()
+            compare(composer.hostText, "\n")
+            compare(composer.sends, 0)
+            type("a")
+            shiftEnter()
+            type("b")
+            compare(composer.hostText, "\na\nb")
+            compare(composer.sends, 0)
+        }
+
+        function test_shiftEnterReplacesTheSelection() {
+            type("abc")
+            composer.editorItem.textArea.select(1, 2)
+            shiftEnter()
+            compare(composer.hostText, "a\nc")
+        }
+
+        function test_russianTextSends() {
+            composer.hostText = "Привет, как дела?"
+            verify(composer.canSend)
+            keyClick(Qt.Key_Return)
+            compare(composer.sends, 1)
+            compare(composer.hostText, "Привет, как дела?")
+        }
+
+        function test_canSendFollowsTheAttachment_data() {
+            return [
+                { tag: "uploaded, no text", text: "", status: "uploaded", can: true },
+                { tag: "uploading, no text", text: "", status: "uploading", can: true },
+                { tag: "pending, no text", text: "", status: "pending", can: false },
+                { tag: "pending, text", text: "x", status: "pending", can: true },
+                { tag: "failed, text", text: "x", status: "failed", can: false },
+            ]
+        }
+
+        function test_canSendFollowsTheAttachment(data) {
+            composer.hostText = data.text
+            composer.attachedFile = { id: "1", name: "a.pdf", size: 10, mimeType: "application/pdf", uploadStatus: data.status }
+            compare(composer.canSend, data.can)
+            compare(findChild(composer, "sendButton").enabled, data.can)
+            keyClick(Qt.Key_Return)
+            compare(composer.sends, data.can ? 1 : 0)
+        }
+
+        function test_sendButtonAndActions() {
+            const spelling = findChild(composer, "spellCheckButton")
+            compare(spelling.enabled, false)
+            mouseClick(findChild(composer, "sendButton"))
+            compare(composer.sends, 0)
+            composer.hostText = "x"
+            verify(spelling.enabled)
+            mouseClick(spelling)
+            compare(composer.spellChecks, 1)
+            mouseClick(findChild(composer, "attachButton"))
+            compare(composer.attaches, 1)
+            mouseClick(findChild(composer, "sendButton"))
+            compare(composer.sends, 1)
+        }
+
+        function test_placeholderAndTexts() {
+            const placeholder = findChild(composer, "composerPlaceholder")
+            verify(placeholder.visible)
+            compare(placeholder.text, "Сообщение...")
+            compare(findChild(composer, "composerHint").text, "Shift+Enter — новая строка")
+            composer.language = "en"
+            compare(placeholder.text, "Message...")
+            compare(findChild(composer, "composerHint").text, "Shift+Enter — new line")
+            type("a")
+            verify(!placeholder.visible)
+        }
+
+        function test_editorGrowsToItsLimitAndShrinksBack() {
+            compare(composer.textEditorHeight, 36)
+            let previous = composer.textEditorHeight
+            for (let i = 0; i < 20; ++i) {
+                type("x")
+                shiftEnter()
+                verify(composer.textEditorHeight >= previous)
+                verify(composer.textEditorHeight <= 150)
+                previous = composer.textEditorHeight
+            }
+            compare(composer.textEditorHeight, 150)
+            compare(composer.editorItem.height, 150)
+
+            // Deleting the lines one by one brings it back down.
+            for (let i = 0; i < 40; ++i)
+                keyClick(Qt.Key_Backspace)
+            compare(composer.hostText, "")
+            compare(composer.textEditorHeight, 36)
+
+            // A text set by the host (a failed send given back) is laid out on the next frame; a host
+            // that clears the text after a send brings the editor back down.
+            composer.hostText = "1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n11\n12"
+            tryCompare(composer, "textEditorHeight", 150)
+            composer.hostText = ""
+            tryCompare(composer, "textEditorHeight", 36)
+        }
+
+        function test_outsideChangeKeepsTheCaret() {
+            type("abcdef")
+            composer.editorItem.textArea.cursorPosition = 2
+            composer.hostText = "abcdef!"
+            compare(composer.editorItem.textArea.cursorPosition, 2)
+            composer.hostText = "a"
+            compare(composer.editorItem.textArea.text, "a")
+        }
+    }
+}
