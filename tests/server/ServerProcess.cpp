@@ -4,6 +4,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -45,6 +46,8 @@ int spawn(const std::vector<std::string> &args, int &outFd)
     if (pid < 0)
         throw std::runtime_error("fork failed");
     if (pid == 0) {
+        // A test runner that dies must not leave servers behind.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
         dup2(fds[1], STDOUT_FILENO);
         dup2(fds[1], STDERR_FILENO);
         close(fds[0]);
