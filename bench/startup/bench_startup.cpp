@@ -1,0 +1,159 @@
+// Start-up and memory of the client against a bare Qt Quick window, each launched as a fresh process.
+//
+//   scripts/with-test-env build/default/bench/startup/bench_startup \
+//       build/default/src/app/theorvane-teams build/default/bench/startup/bench_bare_window [runs]
+//
+// first_frame_ms: median wall time from launch to the client's first frame (no stored token, so the
+// login screen). rss_signed_in_mb: resident memory of the client a few seconds after a start with a
+// stored token of a demo member on the reference server, that is with the signed-in window up.
+#include "AuthManager.h"
+#include "ReferenceServer.h"
+#include "TokenStore.h"
+
+#include <QGuiApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QThread>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+double launchToFirstFrameMs(const QString &program, const QProcessEnvironment &env)
+{
+    QProcess p;
+    p.setProcessEnvironment(env);
+    QElapsedTimer timer;
+    timer.start();
+    p.start(program, {});
+    if (!p.waitForStarted(10000))
+        return -1;
+    QByteArray out;
+    while (!out.contains("first_frame")) {
+        if (!p.waitForReadyRead(20000))
+            break;
+        out += p.readAllStandardOutput();
+    }
+    const double ms = timer.nsecsElapsed() / 1e6;
+    p.kill();
+    p.waitForFinished(5000);
+    return out.contains("first_frame") ? ms : -1;
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? -1 : v[v.size() / 2];
+}
+
+double rssMb(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    const QString text = QString::fromLatin1(status.readAll());
+    const auto m = QRegularExpression(QStringLiteral("VmRSS:\\s+(\\d+) kB")).match(text);
+    return m.hasMatch() ? m.captured(1).toDouble() / 1024.0 : -1;
+}
+
+// Launches a program, lets it settle, and reads its resident memory.
+double settledRssMb(const QString &program, const QStringList &args, const QProcessEnvironment &env, int settleMs)
+{
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    p.start(program, args);
+    if (!p.waitForStarted(10000))
+        return -1;
+    QThread::msleep(settleMs);
+    p.readAllStandardOutput();
+    const double rss = rssMb(p.processId());
+    p.kill();
+    p.waitForFinished(5000);
+    return rss;
+}
+
+QCoro::Task<> signIn(QString email, QString password, bool *ok, bool *done)
+{
+    *ok = co_await AuthManager::shared().loginAsync(email, password);
+    *done = true;
+}
+
+// Signs a demo member in through the client's own session code, so the keyring holds a token that
+// the next client start finds; true once the token is readable from the keyring.
+bool storeDemoToken(const ReferenceServer &server)
+{
+    const auto signIns = server.demoSignIns();
+    if (signIns.isEmpty())
+        return false;
+    bool done = false, ok = false;
+    signIn(signIns.first().email, signIns.first().password, &ok, &done);
+    QElapsedTimer timer;
+    timer.start();
+    while (!done && timer.elapsed() < 20000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+    while (ok && timer.elapsed() < 20000) {
+        TokenStore probe;
+        bool loaded = false;
+        QObject::connect(&probe, &TokenStore::loaded, [&] { loaded = true; });
+        probe.load();
+        while (!loaded && timer.elapsed() < 20000)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+        if (probe.token())
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("TheOrvane"));
+    QCoreApplication::setApplicationName(QStringLiteral("Teams"));
+    const QStringList args = app.arguments();
+    if (args.size() < 3) {
+        std::fprintf(stderr, "usage: bench_startup <theorvane-teams> <bare-window> [runs]\n");
+        return 2;
+    }
+    const QString client = args.at(1), bare = args.at(2);
+    const int runs = args.size() > 3 ? args.at(3).toInt() : 7;
+
+    QTemporaryDir config;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("THEORVANE_EXIT_AFTER_FIRST_FRAME"), QStringLiteral("1"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+
+    // Warm the page cache once so both sides start equally warm.
+    launchToFirstFrameMs(bare, env);
+    launchToFirstFrameMs(client, env);
+
+    std::vector<double> clientMs, bareMs;
+    for (int i = 0; i < runs; ++i) {
+        bareMs.push_back(launchToFirstFrameMs(bare, env));
+        clientMs.push_back(launchToFirstFrameMs(client, env));
+    }
+    std::printf("first_frame_ms=%.1f\n", median(clientMs));
+    std::printf("bare_first_frame_ms=%.1f\n", median(bareMs));
+
+    QProcessEnvironment settle = QProcessEnvironment::systemEnvironment();
+    settle.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+    std::printf("bare_rss_mb=%.1f\n", settledRssMb(bare, {}, settle, 3000));
+
+    ReferenceServer server;
+    if (server.start() && storeDemoToken(server)) {
+        settle.insert(QStringLiteral("THEORVANE_SERVER_URL"), server.serverUrl());
+        settle.insert(QStringLiteral("THEORVANE_CONTENT_URL"), server.contentUrl());
+        std::printf("rss_signed_in_mb=%.1f\n", settledRssMb(client, {}, settle, 5000));
+    } else {
+        std::fprintf(stderr, "bench_startup: no signed-in measurement (%s)\n", qPrintable(server.error()));
+    }
+    std::fflush(stdout);
+    return 0;
+}
