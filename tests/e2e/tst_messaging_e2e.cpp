@@ -1,0 +1,451 @@
+// Two demo members chat through the reference server on 127.0.0.1: text and a file both ways, the
+// conversation list and unread counts follow, uploads and the wait before a send, and failed sends.
+#include "APIClient.h"
+#include "ChatController.h"
+#include "ConversationListModel.h"
+#include "Diagnostics.h"
+#include "ReferenceServer.h"
+
+#include <QAbstractItemModelTester>
+#include <QDir>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <QCoro/QCoroTask>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+struct Member {
+    QString token;
+    QString id;
+};
+
+QCoro::Task<> nothing()
+{
+    co_return;
+}
+
+} // namespace
+
+class MessagingEndToEndTest : public QObject
+{
+    Q_OBJECT
+
+    ReferenceServer m_server;
+    std::unique_ptr<APIClient> m_api;
+    Member m_anna;
+    Member m_boris;
+    QString m_oliverId; // talked with Anna before, but is no friend: sends to him fail
+    QTemporaryDir m_files;
+    QStringList m_log;
+    int m_unreadRefreshes = 0;
+
+    std::unique_ptr<ChatController> chat(const Member &me, const QString &peerId,
+                                         std::function<std::optional<QString>()> token = {})
+    {
+        auto c = std::make_unique<ChatController>();
+        c->setApiForTesting(m_api.get());
+        const QString t = me.token;
+        c->setTokenProviderForTesting(token ? token : [t]() -> std::optional<QString> { return t; });
+        c->setUnreadRefreshForTesting([this] {
+            ++m_unreadRefreshes;
+            return nothing();
+        });
+        c->setIntervalsForTesting(10ms, 10ms);
+        c->setPeer({{"id", peerId}, {"name", "Peer"}});
+        return c;
+    }
+
+    QString writeFile(const QString &name, qint64 size)
+    {
+        const QString path = m_files.filePath(name);
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly))
+            return {};
+        QByteArray chunk(64 * 1024, 'x');
+        for (int i = 0; i < chunk.size(); ++i)
+            chunk[i] = char('a' + i % 26);
+        qint64 left = size;
+        while (left > 0) {
+            const qint64 n = std::min<qint64>(left, chunk.size());
+            f.write(chunk.constData(), n);
+            left -= n;
+        }
+        return path;
+    }
+
+    int storedFiles() const { return int(QDir(m_server.dataFolder() + "/files").entryList(QDir::Files).size()); }
+
+    bool logged(const QString &line) const { return m_log.contains(line); }
+    bool loggedStart(const QString &prefix) const
+    {
+        return std::any_of(m_log.begin(), m_log.end(), [&](const QString &l) { return l.startsWith(prefix); });
+    }
+
+    Member signIn(int index)
+    {
+        const auto s = m_server.demoSignIns().at(index);
+        const auto answer = QCoro::waitFor(m_api->login(s.email, s.password));
+        if (!answer.ok() || !answer.value().token || !answer.value().user)
+            return {};
+        return {*answer.value().token, answer.value().user->id};
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(m_server.start(), qPrintable(m_server.error()));
+        m_api = std::make_unique<APIClient>(m_server.serverUrl());
+        m_anna = signIn(0);
+        m_boris = signIn(1);
+        QVERIFY(!m_anna.token.isEmpty() && !m_boris.token.isEmpty());
+        QVERIFY(m_anna.token != m_boris.token);
+        const auto list = QCoro::waitFor(m_api->getConversations(m_anna.token));
+        QVERIFY(list.ok());
+        for (const Conversation &c : *list.value().conversations) {
+            if (c.participant.username == QStringLiteral("oliver"))
+                m_oliverId = c.participant.id;
+        }
+        QVERIFY(!m_oliverId.isEmpty());
+        setDiagnosticsSink([this](const QString &line) { m_log.append(line); });
+    }
+
+    void cleanupTestCase() { setDiagnosticsSink({}); }
+
+    void init() { m_log.clear(); }
+
+    void exchangeTextAndFile()
+    {
+        auto anna = chat(m_anna, m_boris.id);
+        QAbstractItemModelTester tester(anna->messages(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        const int refreshesBefore = m_unreadRefreshes;
+        QCoro::waitFor(anna->loadMessages(true));
+        QVERIFY(!anna->isLoading());
+        const int shown = anna->messages()->count();
+        QVERIFY(shown >= 120);
+        QCOMPARE(m_unreadRefreshes, refreshesBefore + 1);
+        QVERIFY(logged("[ChatView] Loading messages for friend.id: " + m_boris.id));
+        QVERIFY(logged(QStringLiteral("[ChatView] Loaded %1 messages").arg(shown)));
+        const Message &first = anna->messages()->messages().first();
+        QVERIFY(logged("[ChatView] Message: id=" + first.id + ", isMine=" + (first.isMine.value_or(false) ? "true" : "false")
+                       + ", senderId=" + first.senderId + ", content=" + first.content.left(30) + "..."));
+
+        // Text.
+        anna->setNewMessage(QStringLiteral("  Привет, Борис! 👋\n"));
+        QSignalSpy sent(anna.get(), &ChatController::sendFinished);
+        anna->sendMessage();
+        QCOMPARE(anna->newMessage(), QString());
+        QVERIFY(anna->isSending());
+        QVERIFY(sent.wait(10000));
+        QCOMPARE(sent.first().first().toBool(), true);
+        QVERIFY(!anna->isSending());
+        QCOMPARE(anna->messages()->count(), shown + 1);
+        QCOMPARE(anna->messages()->messages().last().content, QStringLiteral("Привет, Борис! 👋"));
+        QVERIFY(logged("[ChatView] Sending message: content='Привет, Борис! 👋', attachmentUrl=nil, attachmentType=nil"));
+
+        // A file, sent with an empty composer.
+        const QString path = writeFile("notes.txt", 1500);
+        QSignalSpy uploaded(anna.get(), &ChatController::uploadFinished);
+        anna->attachPath(path);
+        QCOMPARE(::toString(anna->attachedFile()->uploadStatus), QStringLiteral("uploading"));
+        QCOMPARE(anna->attachedFile()->mimeType, QStringLiteral("text/plain"));
+        QVERIFY(uploaded.wait(10000));
+        QCOMPARE(::toString(anna->attachedFile()->uploadStatus), QStringLiteral("uploaded"));
+        const QString url = anna->attachedFile()->downloadUrl.value_or(QString());
+        QVERIFY(!url.isEmpty());
+        QVERIFY(logged("[ChatView] ✅ File uploaded successfully: " + url));
+        QVERIFY(logged("[ChatView] ✅ Token found"));
+        anna->sendMessage();
+        QVERIFY(sent.wait(10000));
+        QCOMPARE(sent.last().first().toBool(), true);
+        QVERIFY(!anna->attachedFile());
+        QVERIFY(logged("[ChatView] Sending message: content='📎 notes.txt', attachmentUrl=" + url + ", attachmentType=text/plain"));
+
+        // No line carries any part of a token.
+        for (const QString &line : std::as_const(m_log))
+            QVERIFY2(!line.contains(m_anna.token.left(8)), qPrintable(line));
+
+        // Boris sees both, the file as a download card whose address serves the same bytes.
+        auto boris = chat(m_boris, m_anna.id);
+        QCoro::waitFor(boris->loadMessages(true));
+        const auto *model = boris->messages();
+        const QModelIndex textRow = model->index(model->count() - 2);
+        const QModelIndex fileRow = model->index(model->count() - 1);
+        QCOMPARE(textRow.data(MessageListModel::TextRole).toString(), QStringLiteral("Привет, Борис! 👋"));
+        QCOMPARE(textRow.data(MessageListModel::IsMineRole).toBool(), false);
+        QCOMPARE(fileRow.data(MessageListModel::CardKindRole).toString(), QStringLiteral("download"));
+        QCOMPARE(fileRow.data(MessageListModel::CardNameRole).toString(), QStringLiteral("notes.txt"));
+        QCOMPARE(fileRow.data(MessageListModel::TextRole).toString(), QString());
+        QNetworkAccessManager nam;
+        std::unique_ptr<QNetworkReply> reply(nam.get(QNetworkRequest(QUrl(fileRow.data(MessageListModel::CardUrlRole).toString()))));
+        QSignalSpy done(reply.get(), &QNetworkReply::finished);
+        QVERIFY(done.wait(10000));
+        QCOMPARE(reply->readAll(), [&] { QFile f(path); f.open(QIODevice::ReadOnly); return f.readAll(); }());
+
+        // Boris answers; Anna's next poll adds exactly that row and keeps the others.
+        boris->setNewMessage(QStringLiteral("Получил, спасибо"));
+        QSignalSpy borisSent(boris.get(), &ChatController::sendFinished);
+        boris->sendMessage();
+        QVERIFY(borisSent.wait(10000));
+        QSignalSpy inserted(anna->messages(), &QAbstractItemModel::rowsInserted);
+        QSignalSpy removed(anna->messages(), &QAbstractItemModel::rowsRemoved);
+        QSignalSpy reset(anna->messages(), &QAbstractItemModel::modelReset);
+        QCoro::waitFor(anna->loadMessages(false));
+        QCOMPARE(inserted.size(), 1);
+        QCOMPARE(removed.size() + reset.size(), 0);
+        QCOMPARE(anna->messages()->messages().last().content, QStringLiteral("Получил, спасибо"));
+        // Boris has read Anna's messages by now.
+        QVERIFY(anna->messages()->messages().at(anna->messages()->count() - 2).isRead.value_or(false));
+    }
+
+    void listAndUnreadCountsFollow()
+    {
+        ConversationListModel list;
+        QAbstractItemModelTester tester(&list, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        list.setApiForTesting(m_api.get());
+        const QString annaToken = m_anna.token;
+        list.setTokenProviderForTesting([annaToken]() -> std::optional<QString> { return annaToken; });
+        auto rowOfBoris = [&] {
+            for (int i = 0; i < list.count(); ++i) {
+                if (list.index(i).data(ConversationListModel::ParticipantIdRole) == m_boris.id)
+                    return i;
+            }
+            return -1;
+        };
+
+        // Anna has read everything from Boris.
+        auto reader = chat(m_anna, m_boris.id);
+        QCoro::waitFor(reader->loadMessages(true));
+        QCoro::waitFor(list.loadConversations(true));
+        QCOMPARE(list.index(rowOfBoris()).data(ConversationListModel::UnreadCountRole).toLongLong(), 0);
+
+        auto boris = chat(m_boris, m_anna.id);
+        QSignalSpy sent(boris.get(), &ChatController::sendFinished);
+        for (const QString &text : {QStringLiteral("Раз"), QStringLiteral("Два")}) {
+            boris->setNewMessage(text);
+            boris->sendMessage();
+            QVERIFY(sent.wait(10000));
+        }
+        QCoro::waitFor(list.loadConversations(false));
+        const int row = rowOfBoris();
+        QCOMPARE(row, 0);
+        QCOMPARE(list.index(row).data(ConversationListModel::UnreadCountRole).toLongLong(), 2);
+        QCOMPARE(list.index(row).data(ConversationListModel::LastMessageRole).toString(), QStringLiteral("Два"));
+
+        // Opening the chat reads it; the list follows at its next refresh.
+        auto anna = chat(m_anna, m_boris.id);
+        QCoro::waitFor(anna->loadMessages(true));
+        QCoro::waitFor(list.loadConversations(false));
+        QCOMPARE(list.index(rowOfBoris()).data(ConversationListModel::UnreadCountRole).toLongLong(), 0);
+    }
+
+    void fileSizeLimit_data()
+    {
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("one byte over, ru") << qint64(10485761) << "ru" << false << QStringLiteral("Файл слишком большой (макс. 10 МБ)");
+        QTest::newRow("one byte over, en") << qint64(10485761) << "en" << false << QStringLiteral("File too large (max 10 MB)");
+        QTest::newRow("exactly 10 MB") << qint64(10485760) << "ru" << true << QString();
+    }
+    void fileSizeLimit()
+    {
+        QFETCH(qint64, size);
+        QFETCH(QString, language);
+        QFETCH(bool, accepted);
+        QFETCH(QString, error);
+        auto anna = chat(m_anna, m_boris.id);
+        anna->setLanguage(language);
+        const QString path = writeFile("big.bin", size);
+        const int filesBefore = storedFiles();
+        QSignalSpy uploaded(anna.get(), &ChatController::uploadFinished);
+        anna->attachPath(path);
+        if (!accepted) {
+            // Refused on the spot: no request, nothing stored.
+            QCOMPARE(::toString(anna->attachedFile()->uploadStatus), QStringLiteral("failed"));
+            QCOMPARE(anna->attachedFile()->uploadError, std::optional<QString>(error));
+            QCOMPARE(anna->attachedFile()->mimeType, QStringLiteral("application/octet-stream"));
+            QVERIFY(logged(QStringLiteral("[ChatView] ❌ File too large: %1 bytes").arg(size)));
+            QVERIFY(!loggedStart("[ChatView] 🚀"));
+            QCoreApplication::processEvents();
+            QCOMPARE(uploaded.size(), 0);
+            QCOMPARE(storedFiles(), filesBefore);
+            // A failed attachment blocks the send and keeps the text.
+            anna->setNewMessage(QStringLiteral("see file"));
+            QSignalSpy sent(anna.get(), &ChatController::sendFinished);
+            anna->sendMessage();
+            QVERIFY(logged("[ChatView] File upload failed, cannot send"));
+            QCOMPARE(anna->newMessage(), QStringLiteral("see file"));
+            QVERIFY(!anna->isSending());
+            QCOMPARE(sent.size(), 0);
+        } else {
+            QVERIFY(uploaded.wait(30000));
+            QCOMPARE(::toString(anna->attachedFile()->uploadStatus), QStringLiteral("uploaded"));
+            QCOMPARE(storedFiles(), filesBefore + 1);
+        }
+    }
+
+    void fileWithoutExtensionIsOctetStream()
+    {
+        auto anna = chat(m_anna, m_boris.id);
+        QSignalSpy uploaded(anna.get(), &ChatController::uploadFinished);
+        anna->attachPath(writeFile("README", 10));
+        QVERIFY(logged("[ChatView] 📎 MIME type: application/octet-stream"));
+        QVERIFY(uploaded.wait(10000));
+    }
+
+    void missingFileMakesNoAttachment()
+    {
+        auto anna = chat(m_anna, m_boris.id);
+        anna->attachPath(m_files.filePath("nope.txt"));
+        QVERIFY(!anna->attachedFile());
+        QVERIFY(loggedStart("[ChatView] ❌ Error getting file attributes: "));
+    }
+
+    // Send while the upload runs: the send waits and then carries the file.
+    void sendWaitsForTheUpload()
+    {
+        auto anna = chat(m_anna, m_boris.id);
+        anna->attachPath(writeFile("wait.pdf", 200000));
+        anna->setNewMessage(QStringLiteral("with a file"));
+        QSignalSpy sent(anna.get(), &ChatController::sendFinished);
+        anna->sendMessage();
+        QVERIFY(logged("[ChatView] File is still uploading, waiting..."));
+        QVERIFY(anna->isSending());
+        QCOMPARE(anna->newMessage(), QStringLiteral("with a file"));
+        QVERIFY(sent.wait(20000));
+        QCOMPARE(sent.first().first().toBool(), true);
+        const Message &last = anna->messages()->messages().last();
+        QCOMPARE(last.content, QStringLiteral("with a file"));
+        QVERIFY(last.attachmentUrl.has_value());
+        QCOMPARE(last.attachmentType, std::optional<QString>(QStringLiteral("application/pdf")));
+    }
+
+    // The upload fails during the wait: nothing is sent, text and attachment stay; a retry then uploads.
+    void failedUploadDuringTheWaitKeepsEverything()
+    {
+        QString token = QStringLiteral("expired-token");
+        auto anna = chat(m_anna, m_boris.id, [&token]() -> std::optional<QString> { return token; });
+        QSignalSpy uploaded(anna.get(), &ChatController::uploadFinished);
+        anna->attachPath(writeFile("fail.txt", 100));
+        anna->setNewMessage(QStringLiteral("keep me"));
+        QSignalSpy sent(anna.get(), &ChatController::sendFinished);
+        anna->sendMessage();
+        QVERIFY(sent.wait(20000));
+        QCOMPARE(sent.first().first().toBool(), false);
+        QVERIFY(logged("[ChatView] File upload failed or timed out"));
+        QVERIFY(!loggedStart("[ChatView] Sending message"));
+        QCOMPARE(anna->newMessage(), QStringLiteral("keep me"));
+        QCOMPARE(::toString(anna->attachedFile()->uploadStatus), QStringLiteral("failed"));
+        QVERIFY(!anna->attachedFile()->uploadError.value_or(QString()).isEmpty());
+        QVERIFY(!anna->isSending());
+
+        token = m_anna.token;
+        anna->retryUpload();
+        QCOMPARE(::toString(anna->attachedFile()->uploadStatus), QStringLiteral("uploading"));
+        QVERIFY(!anna->attachedFile()->uploadError);
+        QVERIFY(uploaded.wait(10000));
+        QCOMPARE(::toString(anna->attachedFile()->uploadStatus), QStringLiteral("uploaded"));
+    }
+
+    // An upload that never answers: the send gives up after its waits and keeps everything.
+    void uploadThatNeverEndsTimesOut()
+    {
+        QTcpServer silent;
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        APIClient silentApi(QStringLiteral("http://127.0.0.1:%1").arg(silent.serverPort()));
+        silentApi.setDeadlineForTesting(5s);
+        auto anna = chat(m_anna, m_boris.id);
+        anna->setApiForTesting(&silentApi);
+        anna->setIntervalsForTesting(10ms, 1ms);
+        anna->attachPath(writeFile("slow.txt", 100));
+        anna->setNewMessage(QStringLiteral("slow"));
+        QSignalSpy sent(anna.get(), &ChatController::sendFinished);
+        anna->sendMessage();
+        QVERIFY(sent.wait(20000));
+        QCOMPARE(sent.first().first().toBool(), false);
+        QVERIFY(logged("[ChatView] File upload failed or timed out"));
+        QCOMPARE(::toString(anna->attachedFile()->uploadStatus), QStringLiteral("uploading"));
+        QCOMPARE(anna->newMessage(), QStringLiteral("slow"));
+        // A result arriving after the attachment was removed lands nowhere.
+        anna->removeAttachment();
+        QSignalSpy uploaded(anna.get(), &ChatController::uploadFinished);
+        QVERIFY(uploaded.wait(20000));
+        QVERIFY(!anna->attachedFile());
+    }
+
+    void failedSendGivesTheTextBack_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<bool>("typeMeanwhile");
+        QTest::addColumn<QString>("notice");
+        QTest::newRow("ru") << "ru" << false << QStringLiteral("Не удалось отправить сообщение");
+        QTest::newRow("en") << "en" << false << QStringLiteral("Message not sent");
+        QTest::newRow("new text wins") << "en" << true << QStringLiteral("Message not sent");
+    }
+    void failedSendGivesTheTextBack()
+    {
+        QFETCH(QString, language);
+        QFETCH(bool, typeMeanwhile);
+        QFETCH(QString, notice);
+        auto anna = chat(m_anna, m_oliverId);
+        anna->setLanguage(language);
+        QCoro::waitFor(anna->loadMessages(true));
+        const int shown = anna->messages()->count();
+        anna->setNewMessage(QStringLiteral("Hello Oliver"));
+        QSignalSpy sent(anna.get(), &ChatController::sendFinished);
+        anna->sendMessage();
+        QCOMPARE(anna->newMessage(), QString());
+        if (typeMeanwhile)
+            anna->setNewMessage(QStringLiteral("second thought"));
+        QVERIFY(sent.wait(10000));
+        QCOMPARE(sent.first().first().toBool(), false);
+        QCOMPARE(anna->newMessage(), typeMeanwhile ? QStringLiteral("second thought") : QStringLiteral("Hello Oliver"));
+        QCOMPARE(anna->notice(), notice);
+        QVERIFY(!anna->isSending());
+        QCOMPARE(anna->messages()->count(), shown);
+        QVERIFY(loggedStart("Error sending message: "));
+    }
+
+    void noTokenAtLoadOrSend()
+    {
+        auto anna = chat(m_anna, m_boris.id, []() -> std::optional<QString> { return std::nullopt; });
+        QCoro::waitFor(anna->loadMessages(true));
+        QVERIFY(logged("[ChatView] No token available"));
+        QVERIFY(!anna->isLoading());
+        anna->setNewMessage(QStringLiteral("draft"));
+        QSignalSpy sent(anna.get(), &ChatController::sendFinished);
+        anna->sendMessage();
+        QCOMPARE(sent.size(), 1);
+        QCOMPARE(anna->newMessage(), QStringLiteral("draft"));
+        QVERIFY(!anna->isSending());
+        QVERIFY(!anna->notice().isEmpty());
+    }
+
+    // Showing the chat loads once and then polls; hiding it stops the polls.
+    void pollingStartsAndStops()
+    {
+        auto anna = chat(m_anna, m_boris.id);
+        QSignalSpy loads(anna.get(), &ChatController::loadFinished);
+        anna->setActive(true);
+        QVERIFY(anna->isLoading());
+        QTRY_VERIFY_WITH_TIMEOUT(loads.size() >= 3, 20000);
+        QVERIFY(anna->isPolling());
+        anna->setActive(false);
+        QVERIFY(!anna->isPolling() || loads.wait(10000));
+        const int after = int(loads.size());
+        QVERIFY(!anna->isPolling());
+        QTest::qWait(100);
+        QCOMPARE(int(loads.size()), after);
+    }
+};
+
+QTEST_GUILESS_MAIN(MessagingEndToEndTest)
+#include "tst_messaging_e2e.moc"

@@ -1,0 +1,270 @@
+// Text rules of bubbles and conversations: times, file links, file names and symbols, names, search.
+#include "TextRules.h"
+
+#include <QTest>
+#include <QTimeZone>
+
+using namespace TextRules;
+using Card = BubbleContent::Card;
+using OptString = std::optional<QString>;
+Q_DECLARE_METATYPE(OptString)
+Q_DECLARE_METATYPE(BubbleContent::Card)
+
+namespace {
+const QString host = QStringLiteral("https://content.theorvane.example");
+const QString clip = QStringLiteral("\U0001F4CE");
+} // namespace
+
+class TextRulesTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void bubbleTime_data()
+    {
+        QTest::addColumn<OptString>("createdAt");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("server clock, no zone shift") << OptString("2025-03-01T09:05:00.000000Z") << "09:05";
+        QTest::newRow("no T") << OptString("2025-03-01 09:05") << "";
+        QTest::newRow("three after T") << OptString("2025-03-01T09:") << "09:";
+        QTest::newRow("absent") << OptString() << "";
+        QTest::newRow("first T wins") << OptString("T12:34T56:78") << "12:34";
+    }
+    void bubbleTime()
+    {
+        QFETCH(OptString, createdAt);
+        QFETCH(QString, expected);
+        QCOMPARE(formattedTime(createdAt), expected);
+    }
+
+    void conversationTimeIsLocal_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("six digits and Z") << "2025-01-05T10:20:30.123456Z" << true;
+        QTest::newRow("no fraction") << "2025-01-05T10:20:30Z" << false;
+        QTest::newRow("three digits") << "2025-01-05T10:20:30.123Z" << false;
+        QTest::newRow("no Z") << "2025-01-05T10:20:30.123456" << false;
+        QTest::newRow("offset") << "2025-01-05T10:20:30.123456+01:00" << false;
+        QTest::newRow("impossible date") << "2025-02-30T10:20:30.123456Z" << false;
+    }
+    void conversationTimeIsLocal()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, shown);
+        const QString local = QDateTime(QDate(2025, 1, 5), QTime(10, 20, 30), QTimeZone::utc()).toLocalTime().toString("HH:mm");
+        QCOMPARE(conversationTime(text), shown ? local : QString());
+        QCOMPARE(conversationTime(std::nullopt), QString());
+    }
+
+    void fileNameFromLink_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("server prefix dropped") << host + "/files/1733480000-ab12cd-my-report.pdf" << "my-report.pdf";
+        QTest::newRow("plain name kept") << host + "/files/photo.png" << "photo.png";
+        QTest::newRow("two parts kept") << "https://x.example/a-b.txt" << "a-b.txt";
+        QTest::newRow("page") << "https://other.example/some/page" << "page";
+        QTest::newRow("percent decoded") << "https://x.example/1-2-Project%20plan.txt" << "Project plan.txt";
+        QTest::newRow("not an address") << "::not a url" << QStringLiteral("Файл");
+        QTest::newRow("empty") << "" << QStringLiteral("Файл");
+        QTest::newRow("no path") << "https://x.example" << QStringLiteral("Файл");
+    }
+    void fileNameFromLink()
+    {
+        QFETCH(QString, url);
+        QFETCH(QString, expected);
+        QCOMPARE(fileNameFromUrl(url), expected);
+    }
+
+    void icons_data()
+    {
+        QTest::addColumn<OptString>("type");
+        QTest::addColumn<QString>("byType");
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QString>("byUrl");
+        QTest::newRow("image") << OptString("image/png") << "photo" << "https://x/A.JPEG" << "photo";
+        QTest::newRow("video") << OptString("video/mp4") << "video" << "https://x/a.mov" << "video";
+        QTest::newRow("audio") << OptString("audio/mpeg") << "music.note" << "https://x/a.m4a" << "music.note";
+        QTest::newRow("pdf") << OptString("application/pdf") << "doc.text" << "https://x/a.pdf" << "doc.text";
+        QTest::newRow("zip") << OptString("application/zip") << "doc.zipper" << "https://x/a.7z" << "doc.zipper";
+        QTest::newRow("archive") << OptString("application/x-archive") << "doc.zipper" << "https://x/a.rar" << "doc.zipper";
+        QTest::newRow("other") << OptString("text/plain") << "doc" << "https://x/a.txt" << "doc";
+        QTest::newRow("absent") << OptString() << "doc" << "https://x/pdf" << "doc";
+    }
+    void icons()
+    {
+        QFETCH(OptString, type);
+        QFETCH(QString, byType);
+        QFETCH(QString, url);
+        QFETCH(QString, byUrl);
+        QCOMPARE(fileIcon(type), byType);
+        QCOMPARE(fileIconForUrl(url), byUrl);
+    }
+
+    void linkExtraction_data()
+    {
+        QTest::addColumn<QString>("content");
+        QTest::addColumn<OptString>("link");
+        QTest::newRow("content host wins over an earlier link")
+            << "see https://a.example/x and " + host + "/files/1-2-r.pdf" << OptString(host + "/files/1-2-r.pdf");
+        QTest::newRow("any https link") << "look https://a.example/page\tok" << OptString("https://a.example/page");
+        QTest::newRow("plain http is no file") << "http://a.example/x" << OptString();
+        QTest::newRow("stops at a line break") << "https://a.example/p\nnext" << OptString("https://a.example/p");
+        QTest::newRow("stops at a no-break space") << QStringLiteral("https://a.example/p\u00A0x") << OptString("https://a.example/p");
+        QTest::newRow("bare scheme") << "https://" << OptString();
+        QTest::newRow("host without path is still a link") << host << OptString(host);
+        QTest::newRow("lookalike host") << "https://content.theorvane.example.evil/x" << OptString("https://content.theorvane.example.evil/x");
+    }
+    void linkExtraction()
+    {
+        QFETCH(QString, content);
+        QFETCH(OptString, link);
+        QCOMPARE(extractedFileUrl(content, host), link);
+    }
+
+    void leftoverFileName_data()
+    {
+        QTest::addColumn<QString>("content");
+        QTest::addColumn<OptString>("name");
+        QTest::newRow("with size") << clip + " report.pdf (2.3 MB)" << OptString("report.pdf");
+        QTest::newRow("trimmed") << clip + " \t report.pdf \t" << OptString("report.pdf");
+        QTest::newRow("first line") << clip + " a.txt\nsecond" << OptString("a.txt");
+        QTest::newRow("every clip removed") << clip + " " + clip + " b.txt" << OptString("b.txt");
+        QTest::newRow("no clip") << "report.pdf" << OptString();
+        QTest::newRow("clip later") << "x " + clip + " a.txt" << OptString();
+    }
+    void leftoverFileName()
+    {
+        QFETCH(QString, content);
+        QFETCH(OptString, name);
+        QCOMPARE(extractedFileName(content), name);
+    }
+
+    void bubble_data()
+    {
+        QTest::addColumn<QString>("content");
+        QTest::addColumn<OptString>("attachmentUrl");
+        QTest::addColumn<OptString>("attachmentType");
+        QTest::addColumn<OptString>("attachmentName");
+        QTest::addColumn<Card>("card");
+        QTest::addColumn<QString>("cardName");
+        QTest::addColumn<QString>("cardIcon");
+        QTest::addColumn<QString>("text");
+
+        const QString fileUrl = host + "/files/9-ab-report.pdf";
+        QTest::newRow("attachment: card, no text")
+            << clip + " report.pdf (2.3 MB)" << OptString(fileUrl) << OptString("application/pdf")
+            << OptString("report.pdf") << Card::Download << "report.pdf" << "doc.text" << "";
+        QTest::newRow("attachment name from the link")
+            << "caption" << OptString(fileUrl) << OptString() << OptString() << Card::Download << "report.pdf"
+            << "doc.text" << "";
+        QTest::newRow("lost link: unavailable card")
+            << clip + " report.pdf (2.3 MB)" << OptString() << OptString("application/pdf") << OptString()
+            << Card::Unavailable << "report.pdf" << "doc.text" << "";
+        QTest::newRow("any link hides the sentence")
+            << "Have a look at https://other.example/docs/page" << OptString() << OptString() << OptString()
+            << Card::Download << "page" << "doc" << "";
+        QTest::newRow("leftover name names a linked card")
+            << clip + " plan.txt (1 KB) " + fileUrl << OptString() << OptString() << OptString() << Card::Download
+            << "plan.txt" << "doc.text" << "";
+        QTest::newRow("plain text trimmed")
+            << "  \n Привет! \n" << OptString() << OptString() << OptString() << Card::None << "" << "" << "Привет!";
+        QTest::newRow("white space only") << " \n " << OptString() << OptString() << OptString() << Card::None << ""
+                                           << "" << "";
+    }
+    void bubble()
+    {
+        QFETCH(QString, content);
+        QFETCH(OptString, attachmentUrl);
+        QFETCH(OptString, attachmentType);
+        QFETCH(OptString, attachmentName);
+        QFETCH(Card, card);
+        QFETCH(QString, cardName);
+        QFETCH(QString, cardIcon);
+        QFETCH(QString, text);
+        const auto b = bubbleContent(content, attachmentUrl, attachmentType, attachmentName, host);
+        QCOMPARE(b.card, card);
+        QCOMPARE(b.cardName, cardName);
+        QCOMPARE(b.cardIcon, cardIcon);
+        QCOMPARE(b.text, text);
+        QCOMPARE(b.cardUrl.isEmpty(), card != Card::Download);
+    }
+
+    void contentHost()
+    {
+        QCOMPARE(contentHostPrefix("https://content.theorvane.example/"), host);
+        QCOMPARE(contentHostPrefix("http://127.0.0.1:8123/content/"), QStringLiteral("http://127.0.0.1:8123"));
+        QCOMPARE(contentHostPrefix("not a url"), QString());
+        // The content host of a loopback server is recognised by its own scheme and port.
+        QCOMPARE(extractedFileUrl("x http://127.0.0.1:8123/content/files/a-b-c.txt", "http://127.0.0.1:8123"),
+                 OptString("http://127.0.0.1:8123/content/files/a-b-c.txt"));
+    }
+
+    void names_data()
+    {
+        QTest::addColumn<OptString>("name");
+        QTest::addColumn<OptString>("lastName");
+        QTest::addColumn<OptString>("username");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("full") << OptString("Анна") << OptString("Смирнова") << OptString("anna") << "Анна Смирнова";
+        QTest::newRow("empty last name, no trailing space") << OptString("Анна") << OptString("") << OptString("anna") << "Анна";
+        QTest::newRow("username") << OptString() << OptString("X") << OptString("anna") << "anna";
+        QTest::newRow("unknown") << OptString() << OptString() << OptString() << "Unknown";
+    }
+    void names()
+    {
+        QFETCH(OptString, name);
+        QFETCH(OptString, lastName);
+        QFETCH(OptString, username);
+        QFETCH(QString, expected);
+        QCOMPARE(displayName(name, lastName, username), expected);
+    }
+
+    void search_data()
+    {
+        QTest::addColumn<QString>("haystack");
+        QTest::addColumn<QString>("needle");
+        QTest::addColumn<bool>("found");
+        QTest::newRow("cyrillic start, other case") << "Анна Смирнова" << "ан" << true;
+        QTest::newRow("cyrillic middle of a word") << "Посмотришь макет" << "МАК" << true;
+        QTest::newRow("latin") << "John Carter" << "cART" << true;
+        QTest::newRow("no trimming of the needle") << "John" << "john " << false;
+        QTest::newRow("absent") << "Борис" << "ан" << false;
+        QTest::newRow("empty needle") << "x" << "" << true;
+    }
+    void search()
+    {
+        QFETCH(QString, haystack);
+        QFETCH(QString, needle);
+        QFETCH(bool, found);
+        QCOMPARE(containsIgnoringCase(haystack, needle), found);
+    }
+
+    void mimeTypes_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("type");
+        QTest::newRow("pdf") << "report.pdf" << "application/pdf";
+        QTest::newRow("png upper case") << "PHOTO.PNG" << "image/png";
+        QTest::newRow("no extension") << "Makefile" << "application/octet-stream";
+        QTest::newRow("unknown extension") << "data.zzqq" << "application/octet-stream";
+    }
+    void mimeTypes()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, type);
+        QCOMPARE(mimeTypeForFileName(file), type);
+    }
+
+    void firstCharactersKeepsEmojiWhole()
+    {
+        const QString flag = QStringLiteral("\U0001F3F3\uFE0F\u200D\U0001F308");
+        QCOMPARE(firstCharacters("abc", 30), QStringLiteral("abc"));
+        QCOMPARE(firstCharacters("ab" + flag + "cd", 3), "ab" + flag);
+        QCOMPARE(firstCharacters(QString(40, 'x'), 30), QString(30, 'x'));
+    }
+};
+
+QTEST_GUILESS_MAIN(TextRulesTest)
+#include "tst_textrules.moc"
