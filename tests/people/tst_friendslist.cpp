@@ -1,0 +1,260 @@
+// Friends derived from conversations, the search, the page states and the load rules.
+#include "APIClient.h"
+#include "FriendsListModel.h"
+#include "LanguageManager.h"
+
+#ifdef HAVE_REFERENCE_SERVER
+#include "ReferenceServer.h"
+#endif
+
+#include <QAbstractItemModelTester>
+#include <QCoro/QCoroTask>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+Conversation conversation(const QString &id, FriendshipStatus status, std::optional<QString> name,
+                          std::optional<QString> lastName = std::nullopt,
+                          std::optional<QString> username = std::nullopt, qint64 unread = 0)
+{
+    Conversation c;
+    c.id = QStringLiteral("c-") + id;
+    c.participant.id = id;
+    c.participant.name = std::move(name);
+    c.participant.lastName = std::move(lastName);
+    c.participant.username = std::move(username);
+    c.unreadCount = unread;
+    c.friendshipStatus = status;
+    return c;
+}
+
+QStringList ids(const QList<Friend> &friends)
+{
+    QStringList result;
+    for (const Friend &f : friends)
+        result << f.id;
+    return result;
+}
+
+QStringList modelIds(const FriendsListModel &model)
+{
+    QStringList result;
+    for (int row = 0; row < model.rowCount(); ++row)
+        result << model.index(row).data(FriendsListModel::IdRole).toString();
+    return result;
+}
+
+// A mix of every friendship state, in the server's order.
+QList<Conversation> sample()
+{
+    return {
+        conversation("u1", FriendshipStatus::Friend, "Анна", "Смирнова", "anna", 3),
+        conversation("u2", FriendshipStatus::PendingIncoming, "Emily", "Clarke", "emily"),
+        conversation("u3", FriendshipStatus::Friend, "John", "Carter", "jcarter"),
+        conversation("u4", FriendshipStatus::PendingOutgoing, "Дмитрий", std::nullopt, "dmitry"),
+        conversation("u5", FriendshipStatus::None, "Oliver", "Brown", "oliver"),
+        conversation("u6", FriendshipStatus::Friend, std::nullopt, std::nullopt, std::nullopt),
+        conversation("u7", FriendshipStatus::Friend, "Борис", "", "boris_i"),
+    };
+}
+
+} // namespace
+
+class TestFriendsList : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_config;
+#ifdef HAVE_REFERENCE_SERVER
+    ReferenceServer m_server;
+    bool m_serverUp = false;
+    QString m_token;
+#endif
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_config.isValid());
+        qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
+#ifdef HAVE_REFERENCE_SERVER
+        m_serverUp = m_server.start();
+        if (m_serverUp) {
+            APIClient api(m_server.serverUrl());
+            const auto signIn = m_server.demoSignIns().first();
+            const auto answer = QCoro::waitFor(api.login(signIn.email, signIn.password));
+            QVERIFY(answer.ok() && answer.value().token);
+            m_token = *answer.value().token;
+        }
+#endif
+    }
+
+    void init() { LanguageManager::shared().setLanguage(AppLanguage::Ru); }
+
+    void onlyFriendsInServerOrder()
+    {
+        const QList<Friend> friends = FriendsListModel::friendsOf(sample());
+        QCOMPARE(ids(friends), (QStringList{"u1", "u3", "u6", "u7"}));
+        // Each entry carries the participant's fields and the conversation's unread count.
+        QCOMPARE(friends[0].name, std::optional<QString>("Анна"));
+        QCOMPARE(friends[0].username, std::optional<QString>("anna"));
+        QCOMPARE(friends[0].unreadCount, std::optional<qint64>(3));
+        QCOMPARE(friends[2].displayName(), QStringLiteral("Unknown"));
+        QCOMPARE(friends[3].displayName(), QStringLiteral("Борис"));
+    }
+
+    void search_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("empty keeps all") << "" << QStringList{"u1", "u3", "u6", "u7"};
+        QTest::newRow("Cyrillic lower case") << "анна" << QStringList{"u1"};
+        QTest::newRow("Cyrillic upper case") << "СМИРН" << QStringList{"u1"};
+        QTest::newRow("part of the last name") << "carter" << QStringList{"u3"};
+        QTest::newRow("first and last name joined") << "n c" << QStringList{"u3"};
+        QTest::newRow("user name not in the display name") << "JCART" << QStringList{"u3"};
+        QTest::newRow("user name beside a Cyrillic name") << "boris_" << QStringList{"u7"};
+        QTest::newRow("no name, no user name") << "unkn" << QStringList{"u6"};
+        QTest::newRow("pending members are never found") << "emily" << QStringList{};
+        QTest::newRow("not trimmed") << " анна" << QStringList{};
+        QTest::newRow("no match") << "zzz" << QStringList{};
+    }
+
+    void search()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, expected);
+        QCOMPARE(ids(FriendsListModel::filteredFriends(sample(), text)), expected);
+
+        FriendsListModel model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.setConversations(sample());
+        model.setSearchText(text);
+        QCOMPARE(modelIds(model), expected);
+        QCOMPARE(model.count(), expected.size());
+        QCOMPARE(model.state(), expected.isEmpty() ? FriendsListModel::Empty : FriendsListModel::List);
+    }
+
+    void rowsAndTheHostsMap()
+    {
+        FriendsListModel model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QList<Conversation> list = sample();
+        list[0].participant.numericId = 42;
+        list[0].participant.avatar = QStringLiteral("https://content.example/a.png");
+        model.setConversations(list);
+
+        const QModelIndex first = model.index(0);
+        QCOMPARE(first.data(FriendsListModel::DisplayNameRole).toString(), QStringLiteral("Анна Смирнова"));
+        QCOMPARE(first.data(FriendsListModel::UsernameRole).toString(), QStringLiteral("anna"));
+        QCOMPARE(first.data(FriendsListModel::HasUsernameRole).toBool(), true);
+        QCOMPARE(first.data(FriendsListModel::AvatarUrlRole).toUrl(), QUrl("https://content.example/a.png"));
+        const QModelIndex unknown = model.index(2);
+        QCOMPARE(unknown.data(FriendsListModel::HasUsernameRole).toBool(), false);
+        QVERIFY(!unknown.data(FriendsListModel::UsernameRole).isValid());
+
+        const QVariantMap map = model.friendAt(0);
+        QCOMPARE(map.value("id").toString(), QStringLiteral("u1"));
+        QCOMPARE(map.value("numericId").toLongLong(), 42);
+        QCOMPARE(map.value("name").toString(), QStringLiteral("Анна"));
+        QCOMPARE(map.value("lastName").toString(), QStringLiteral("Смирнова"));
+        QCOMPARE(map.value("username").toString(), QStringLiteral("anna"));
+        QCOMPARE(map.value("unreadCount").toLongLong(), 3);
+        // Absent fields stay absent rather than turning into empty strings.
+        QVERIFY(!model.friendAt(2).contains("username"));
+        QVERIFY(!model.friendAt(2).contains("name"));
+        QVERIFY(model.friendAt(99).isEmpty());
+    }
+
+    void missingTokenIsAnErrorInTheCurrentLanguage()
+    {
+        FriendsListModel model;
+        model.setTokenProvider([] { return std::nullopt; });
+        QCoro::waitFor(model.loadConversations(true));
+        QVERIFY(!model.isLoading());
+        QCOMPARE(model.state(), FriendsListModel::Error);
+        QCOMPARE(model.errorMessage(), QStringLiteral("Токен не найден"));
+        QSignalSpy relabel(&model, &FriendsListModel::errorMessageChanged);
+        LanguageManager::shared().setLanguage(AppLanguage::En);
+        QVERIFY(relabel.count() >= 1);
+        QCOMPARE(model.errorMessage(), QStringLiteral("Token not found"));
+    }
+
+#ifdef HAVE_REFERENCE_SERVER
+    void loadsExactlyTheMembersFriends()
+    {
+        QVERIFY(m_serverUp);
+        APIClient api(m_server.serverUrl());
+        FriendsListModel model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.setApiClient(&api);
+        const QString token = m_token;
+        model.setTokenProvider([token] { return std::optional<QString>(token); });
+
+        auto task = model.loadConversations(true);
+        // Nothing listed yet: the page shows progress.
+        QVERIFY(model.isLoading());
+        QCOMPARE(model.state(), FriendsListModel::Loading);
+        QCoro::waitFor(std::move(task));
+        QVERIFY(!model.isLoading());
+        QCOMPARE(model.errorMessage(), QString());
+
+        // The demo member's friends (everyone else there is pending or no relation), in server order.
+        const auto raw = QCoro::waitFor(api.getConversations(token));
+        QVERIFY(raw.ok());
+        QStringList serverOrder;
+        for (const Conversation &c : *raw.value().conversations) {
+            if (c.friendshipStatus == FriendshipStatus::Friend)
+                serverOrder << *c.participant.username;
+        }
+        QStringList listed;
+        for (int row = 0; row < model.rowCount(); ++row)
+            listed << model.index(row).data(FriendsListModel::UsernameRole).toString();
+        QCOMPARE(listed, serverOrder);
+        QStringList sorted = listed;
+        sorted.sort();
+        QCOMPARE(sorted, (QStringList{"boris", "john", "maria", "sofia"}));
+        QCOMPARE(model.state(), FriendsListModel::List);
+
+        // A failed reload keeps the list and shows no error.
+        model.setTokenProvider([] { return std::optional<QString>(QStringLiteral("not-a-session")); });
+        QCoro::waitFor(model.loadConversations(true));
+        QCOMPARE(model.rowCount(), 4);
+        QCOMPARE(model.state(), FriendsListModel::List);
+        QVERIFY(!model.isLoading());
+    }
+
+    void serverRefusalWithNothingListedIsShown()
+    {
+        QVERIFY(m_serverUp);
+        APIClient api(m_server.serverUrl());
+        FriendsListModel model;
+        model.setApiClient(&api);
+        model.setTokenProvider([] { return std::optional<QString>(QStringLiteral("not-a-session")); });
+        QCoro::waitFor(model.loadConversations(true));
+        QCOMPARE(model.state(), FriendsListModel::Error);
+        QVERIFY(!model.errorMessage().isEmpty());
+        QVERIFY(!model.isLoading());
+    }
+
+    void aCancelledLoadWritesNothing()
+    {
+        QVERIFY(m_serverUp);
+        APIClient api(m_server.serverUrl());
+        FriendsListModel model;
+        model.setApiClient(&api);
+        const QString token = m_token;
+        model.setTokenProvider([token] { return std::optional<QString>(token); });
+        auto task = model.loadConversations(true);
+        model.cancel();
+        QVERIFY(!model.isLoading());
+        QCoro::waitFor(std::move(task));
+        QCOMPARE(model.rowCount(), 0);
+        QCOMPARE(model.state(), FriendsListModel::Empty);
+    }
+#endif
+};
+
+QTEST_MAIN(TestFriendsList)
+#include "tst_friendslist.moc"

@@ -1,0 +1,180 @@
+// The settings page's call values (shared with the call panel) and its microphone test.
+#include "AudioSettingsManager.h"
+#include "Diagnostics.h"
+#include "MicrophoneMonitor.h"
+#include "SettingsModel.h"
+
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+constexpr int waitMs = 20000; // a bound for the audio pipeline to come up, never a timing assertion
+
+// Routes diagnostic lines into a list for as long as it lives.
+struct DiagnosticLines {
+    QStringList lines;
+    DiagnosticLines() { setDiagnosticsSink([this](const QString &line) { lines << line; }); }
+    ~DiagnosticLines() { setDiagnosticsSink({}); }
+    bool startsWith(const QString &prefix) const
+    {
+        return std::any_of(lines.cbegin(), lines.cend(), [&](const QString &l) { return l.startsWith(prefix); });
+    }
+};
+
+QSettings store()
+{
+    return QSettings(QStringLiteral("TheOrvane"), QStringLiteral("Teams"));
+}
+
+MediaConfig toneMicrophone()
+{
+    MediaConfig config;
+    config.sourceDescription = QStringLiteral("audiotestsrc is-live=true wave=sine volume=0.5");
+    return config;
+}
+
+} // namespace
+
+class TestSettings : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_config;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_config.isValid());
+        qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
+    }
+
+    void init() { store().clear(); }
+
+    void firstStart()
+    {
+        AudioSettingsManager audio(nullptr);
+        SettingsModel model(&audio, toneMicrophone());
+        QCOMPARE(model.speakerPercent(), QStringLiteral("80%"));
+        QCOMPARE(model.microphonePercent(), QStringLiteral("50%"));
+        QVERIFY(model.enableMicBeforeCall());
+        QVERIFY(!model.isTesting());
+        QCOMPARE(model.micLevel(), 0.0f);
+    }
+
+    void percentage_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("0.8") << 0.8 << "80%";
+        QTest::newRow("truncated, not rounded") << 0.999 << "99%";
+        QTest::newRow("0.567") << 0.567 << "56%";
+        QTest::newRow("0.29 is not 28") << 0.29 << "29%";
+        QTest::newRow("0.29 in single precision") << double(0.29f) << "29%";
+        QTest::newRow("0.57 in single precision") << double(0.57f) << "57%";
+        QTest::newRow("zero") << 0.0 << "0%";
+        QTest::newRow("full") << 1.0 << "100%";
+        QTest::newRow("out of range") << 1.7 << "100%";
+        QTest::newRow("not a number") << qQNaN() << "0%";
+    }
+
+    void percentage()
+    {
+        QFETCH(double, value);
+        QFETCH(QString, expected);
+        QCOMPARE(SettingsModel::percentText(value), expected);
+    }
+
+    void editsTheCallPanelsValuesAndSurvivesARestart()
+    {
+        {
+            AudioSettingsManager audio(nullptr);
+            SettingsModel model(&audio, toneMicrophone());
+            QSignalSpy speaker(&model, &SettingsModel::speakerVolumeChanged);
+            model.setSpeakerVolume(0.999);
+            model.setMicrophoneVolume(0.25);
+            model.setEnableMicBeforeCall(false);
+            QCOMPARE(speaker.count(), 1);
+            QCOMPARE(model.speakerPercent(), QStringLiteral("99%"));
+            // The call panel sees the same values at once.
+            QCOMPARE(audio.outputVolume(), 0.999f);
+            QCOMPARE(audio.inputSensitivity(), 0.25f);
+            QVERIFY(!audio.micEnabledByDefault());
+
+            // And the page follows the call panel.
+            QSignalSpy mic(&model, &SettingsModel::microphoneVolumeChanged);
+            audio.setInputSensitivity(0.75f);
+            QCOMPARE(mic.count(), 1);
+            QCOMPARE(model.microphonePercent(), QStringLiteral("75%"));
+        }
+        // Both key sets are stored.
+        QSettings s = store();
+        QCOMPARE(s.value("speakerVolume").toDouble(), double(0.999f));
+        QCOMPARE(s.value("microphoneVolume").toDouble(), 0.75);
+        QCOMPARE(s.value("enableMicBeforeCall").toBool(), false);
+        QCOMPARE(s.value("callOutputVolume").toFloat(), 0.999f);
+        QCOMPARE(s.value("callInputSensitivity").toFloat(), 0.75f);
+        QCOMPARE(s.value("callMicEnabledByDefault").toBool(), false);
+
+        // A new run reads them back.
+        AudioSettingsManager again(nullptr);
+        SettingsModel model(&again, toneMicrophone());
+        QCOMPARE(model.speakerPercent(), QStringLiteral("99%"));
+        QCOMPARE(model.microphonePercent(), QStringLiteral("75%"));
+        QVERIFY(!model.enableMicBeforeCall());
+    }
+
+    void microphoneTestRunsAndStops()
+    {
+        AudioSettingsManager audio(nullptr);
+        SettingsModel model(&audio, toneMicrophone());
+        DiagnosticLines diagnostics;
+
+        model.toggleMicTest();
+        QTRY_VERIFY_WITH_TIMEOUT(model.isTesting(), waitMs);
+        QVERIFY2(diagnostics.lines.contains(QStringLiteral("[WebRTC] ✅ Microphone access granted")),
+                 qPrintable(diagnostics.lines.join(QLatin1Char('|'))));
+        QVERIFY(model.micMonitor()->isRunning());
+        QTRY_VERIFY_WITH_TIMEOUT(model.micLevel() > 0.0f, waitMs);
+
+        // Pressing again stops; the meter falls back to zero.
+        model.toggleMicTest();
+        QVERIFY(!model.isTesting());
+        QVERIFY(!model.micMonitor()->isRunning());
+        QTRY_COMPARE_WITH_TIMEOUT(model.micLevel(), 0.0f, waitMs);
+    }
+
+    void leavingThePageDropsAPendingStart()
+    {
+        AudioSettingsManager audio(nullptr);
+        SettingsModel model(&audio, toneMicrophone());
+        DiagnosticLines diagnostics;
+        model.startMicTest();
+        // The page goes away before the permission answer arrives.
+        model.stopMicTest();
+        QSignalSpy testing(&model, &SettingsModel::isTestingChanged);
+        QTest::qWait(0);
+        QCoreApplication::processEvents();
+        QCOMPARE(testing.count(), 0);
+        QVERIFY(!model.isTesting());
+        QVERIFY(!model.micMonitor()->isRunning());
+    }
+
+    void aMicrophoneThatCannotStartLeavesTheTestOff()
+    {
+        MediaConfig broken;
+        broken.sourceDescription = QStringLiteral("audiotestsrc is-live=true ! capsfilter caps=video/x-raw");
+        AudioSettingsManager audio(nullptr);
+        SettingsModel model(&audio, broken);
+        DiagnosticLines diagnostics;
+        model.toggleMicTest();
+        QTRY_VERIFY_WITH_TIMEOUT(diagnostics.startsWith(QStringLiteral("Failed to start audio engine: ")), waitMs);
+        QVERIFY(!model.isTesting());
+        QVERIFY(!model.micMonitor()->isRunning());
+    }
+};
+
+QTEST_MAIN(TestSettings)
+#include "tst_settings.moc"
