@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
 #include <QQuickStyle>
+#include <QQuickItem>
 #include <QQuickWindow>
 #include <QtQml/qqmlextensionplugin.h>
 
@@ -37,17 +38,19 @@ int main(int argc, char *argv[])
     QObject::connect(&engine, &QQmlApplicationEngine::objectCreationFailed, &app,
                      [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
 
-    // Start-up measurement: print the time to the first frame and leave.
+    // Start-up measurement: print once the login screen is drawn for the first time, then leave.
     if (qEnvironmentVariableIsSet("THEORVANE_EXIT_AFTER_FIRST_FRAME")) {
         QObject::connect(&engine, &QQmlApplicationEngine::objectCreated, &app, [](QObject *obj) {
             auto *window = qobject_cast<QQuickWindow *>(obj);
             if (!window)
                 return;
-            QObject::connect(window, &QQuickWindow::frameSwapped, window, [] {
+            QObject::connect(window, &QQuickWindow::frameSwapped, window, [window] {
+                if (!window->findChild<QQuickItem *>(QStringLiteral("loginView")))
+                    return;
                 std::printf("first_frame\n");
                 std::fflush(stdout);
                 QCoreApplication::exit(0);
-            }, Qt::SingleShotConnection);
+            });
         });
     }
 

@@ -7,9 +7,10 @@ import Orvane.Ui
 // The signed-in window: icon sidebar, the section's page, and the open chat in the messages section.
 Item {
     id: view
+    objectName: "authenticatedView"
 
-    required property var colors
-    required property string language
+    property var colors: ThemeManager.isDark ? AppColors.dark : AppColors.light
+    property string language: LanguageManager.language
 
     function tr(ru, en) { return language === "en" ? en : ru }
 

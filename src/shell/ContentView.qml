@@ -2,21 +2,19 @@ import QtQuick
 import Orvane.Session
 
 // Root of the main window: loading screen during the token check, then login or the signed-in window.
+// The screens load by address, so start-up compiles only the one on screen.
 Rectangle {
     id: root
 
     readonly property var colors: ThemeManager.isDark ? AppColors.dark : AppColors.light
-    readonly property string language: LanguageManager.language
 
     color: colors.background
 
     Loader {
+        id: screen
+        objectName: "screenLoader"
         anchors.fill: parent
-        sourceComponent: AuthManager.isCheckingToken ? loading
-                       : AuthManager.isAuthenticated ? signedIn : signedOut
+        source: AuthManager.isCheckingToken ? "LoadingView.qml"
+              : AuthManager.isAuthenticated ? "AuthenticatedView.qml" : "LoginView.qml"
     }
-
-    Component { id: loading; LoadingView { colors: root.colors; language: root.language } }
-    Component { id: signedOut; LoginView { colors: root.colors; language: root.language } }
-    Component { id: signedIn; AuthenticatedView { colors: root.colors; language: root.language } }
 }

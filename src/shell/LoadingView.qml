@@ -1,9 +1,10 @@
 import QtQuick
 import QtQuick.Controls.Basic
+import Orvane.Session
 
 Item {
-    required property var colors
-    required property string language
+    property var colors: ThemeManager.isDark ? AppColors.dark : AppColors.light
+    property string language: LanguageManager.language
 
     Column {
         anchors.centerIn: parent

@@ -8,9 +8,10 @@ import Orvane.Ui
 // Sign-in screen. Holds only what is typed; the session logic is AuthManager's.
 Item {
     id: view
+    objectName: "loginView"
 
-    required property var colors
-    required property string language
+    property var colors: ThemeManager.isDark ? AppColors.dark : AppColors.light
+    property string language: LanguageManager.language
 
     property string email: ""
     property string password: ""
