@@ -14,6 +14,8 @@ struct MediaConfig
     QStringList stunServers;
     // When set, ICE gathers candidates on this local address only.
     QString iceAddress;
+    // The RTP payload number our offers give Opus (an answer always uses the offer's).
+    int opusPayload = 96;
 
     // Production defaults, overridden by THEORVANE_STUN_SERVERS (comma or space separated,
     // empty = no STUN) and THEORVANE_ICE_ADDRESS.

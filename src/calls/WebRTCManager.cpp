@@ -74,6 +74,32 @@ QString candidateAddress(const QString &line)
     return fields.at(4);
 }
 
+// The payload number of Opus in the first audio section of an SDP, or -1.
+int opusPayload(const GstSDPMessage *sdp)
+{
+    for (guint i = 0; i < gst_sdp_message_medias_len(sdp); ++i) {
+        const GstSDPMedia *media = gst_sdp_message_get_media(sdp, i);
+        if (g_strcmp0(gst_sdp_media_get_media(media), "audio") != 0)
+            continue;
+        // Formats in order of the remote's preference.
+        for (guint f = 0; f < gst_sdp_media_formats_len(media); ++f) {
+            const int pt = QByteArray(gst_sdp_media_get_format(media, f)).toInt();
+            for (guint a = 0; a < gst_sdp_media_attributes_len(media); ++a) {
+                const GstSDPAttribute *attr = gst_sdp_media_get_attribute(media, a);
+                if (g_strcmp0(attr->key, "rtpmap") != 0 || !attr->value)
+                    continue;
+                const QByteArray value(attr->value);
+                const int space = value.indexOf(' ');
+                if (space > 0 && value.left(space).toInt() == pt
+                    && value.mid(space + 1).toLower().startsWith("opus/48000"))
+                    return pt;
+            }
+        }
+        return -1;
+    }
+    return -1;
+}
+
 QStringList mediaIds(const QString &sdpText)
 {
     QStringList mids;
@@ -107,10 +133,13 @@ struct WebRTCManager::Session : std::enable_shared_from_this<WebRTCManager::Sess
     GstElement *captureVolume = nullptr;
     GstElement *playbackVolume = nullptr;
     GstElement *playbackIn = nullptr;
+    GstElement *payloader = nullptr;
 
     std::atomic<qint64> lastRemoteBufferMs{0};
     std::atomic<bool> remoteAudioSeen{false};
     std::atomic<bool> remotePadLinked{false};
+    int opusPayload = 0;
+    bool localDescriptionRequested = false;
 
     // GUI thread only.
     bool remoteDescriptionSet = false;
@@ -269,9 +298,21 @@ void WebRTCManager::createPeerConnection()
         diag(QStringLiteral("[WebRTC] Factory not initialized"));
         return;
     }
+    m_pendingIceCandidates.clear();
+    m_inactive = false;
+    const int payload = m_config.opusPayload >= 96 && m_config.opusPayload <= 127 ? m_config.opusPayload : 96;
+    if (!startSession(payload))
+        return;
+    emit hasPeerConnectionChanged();
+    diag(QStringLiteral("[WebRTC] ✅ Local audio track added (microphone)"));
+    diag(QStringLiteral("[WebRTC] ✅ Peer connection created with audio"));
+}
 
+bool WebRTCManager::startSession(int opusPayload)
+{
     auto session = std::make_shared<Session>();
     session->owner = this;
+    session->opusPayload = opusPayload;
 
     const QString probeName = QStringLiteral("orvane_echo_probe_%1").arg(++g_probeCounter);
     const QString stun = stunServer();
@@ -283,11 +324,12 @@ void WebRTCManager::createPeerConnection()
         "audioconvert name=capture_in ! audioresample ! audio/x-raw,rate=48000,channels=1 "
         "! webrtcdsp probe=%1 echo-cancel=true gain-control=true noise-suppression=true high-pass-filter=true "
         "! volume name=capture_volume ! level name=capture_level interval=100000000 post-messages=true "
-        "! audioconvert ! opusenc bitrate=32000 ! rtpopuspay pt=96 "
-        "! application/x-rtp,media=audio,encoding-name=OPUS,payload=96,clock-rate=48000 ! webrtc. "
+        "! audioconvert ! opusenc bitrate=32000 ! rtpopuspay name=payloader pt=%2 "
+        "! application/x-rtp,media=audio,encoding-name=OPUS,clock-rate=48000,payload=%2 ! webrtc. "
         "audioconvert name=playback_in ! audioresample ! audio/x-raw,rate=48000,channels=1 "
         "! webrtcechoprobe name=%1 ! volume name=playback_volume ! audioconvert name=playback_out")
-        .arg(probeName);
+        .arg(probeName)
+        .arg(opusPayload);
 
     GError *error = nullptr;
     GstElement *pipeline = gst_parse_launch(description.toUtf8().constData(), &error);
@@ -297,7 +339,7 @@ void WebRTCManager::createPeerConnection()
             g_error_free(error);
         if (pipeline)
             gst_object_unref(pipeline);
-        return;
+        return false;
     }
     gst_object_ref_sink(pipeline);
     ++g_alivePipelines;
@@ -313,6 +355,7 @@ void WebRTCManager::createPeerConnection()
     session->captureVolume = element("capture_volume");
     session->playbackVolume = element("playback_volume");
     session->playbackIn = element("playback_in");
+    session->payloader = element("payloader");
 
     auto addBin = [&](const QString &fragment, const char *what) -> GstElement * {
         GError *err = nullptr;
@@ -337,7 +380,7 @@ void WebRTCManager::createPeerConnection()
         if (source && sink)
             diag(QStringLiteral("[WebRTC] Pipeline error: the audio source or sink cannot be linked"));
         releasePipeline(*session);
-        return;
+        return false;
     }
     {
         // Nothing plays until the peer's audio arrives: the sinks must not hold the pipeline
@@ -538,8 +581,6 @@ void WebRTCManager::createPeerConnection()
     gst_object_unref(bus);
 
     m_session = session;
-    m_pendingIceCandidates.clear();
-    m_inactive = false;
     applyControls();
 
     if (gst_element_set_state(pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
@@ -553,12 +594,9 @@ void WebRTCManager::createPeerConnection()
         diag(reason.isEmpty() ? QStringLiteral("[WebRTC] Pipeline error: the call pipeline did not start") : reason);
         m_session.reset();
         releasePipeline(*session);
-        return;
+        return false;
     }
-
-    emit hasPeerConnectionChanged();
-    diag(QStringLiteral("[WebRTC] ✅ Local audio track added (microphone)"));
-    diag(QStringLiteral("[WebRTC] ✅ Peer connection created with audio"));
+    return true;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -587,6 +625,7 @@ void WebRTCManager::createDescription(bool offer, DescriptionCompletion completi
         QMetaObject::invokeMethod(this, [once] { (*once)(std::nullopt); }, Qt::QueuedConnection);
         return;
     }
+    m_session->localDescriptionRequested = true;
     auto *request = new DescriptionRequest;
     request->session = m_session;
     request->offer = offer;
@@ -676,12 +715,29 @@ void WebRTCManager::setRemoteDescription(const SessionDescription &description, 
         return;
     }
     const int mediaCount = int(gst_sdp_message_medias_len(sdp));
+    const int opus = description.type == Offer ? opusPayload(sdp) : -1;
     GstWebRTCSDPType type = GST_WEBRTC_SDP_TYPE_OFFER;
     if (description.type == PrAnswer)
         type = GST_WEBRTC_SDP_TYPE_PRANSWER;
     else if (description.type == Answer)
         type = GST_WEBRTC_SDP_TYPE_ANSWER;
-    GstWebRTCSessionDescription *remote = gst_webrtc_session_description_new(type, sdp);
+    std::shared_ptr<GstWebRTCSessionDescription> remote(gst_webrtc_session_description_new(type, sdp),
+                                                        gst_webrtc_session_description_free);
+
+    if (opus > 0 && opus != m_session->opusPayload && !m_session->localDescriptionRequested) {
+        // webrtcbin pairs the offer's audio section with our sending track only when both use
+        // the same Opus payload number; otherwise it answers receive-only and nobody hears
+        // anybody. Nothing has been negotiated yet, so start over with the offer's number
+        // (remote candidates already buffered are kept).
+        std::shared_ptr<Session> old = std::exchange(m_session, nullptr);
+        releasePipeline(*old);
+        if (!startSession(opus)) {
+            emit hasPeerConnectionChanged();
+            diag(QStringLiteral("[WebRTC] Set remote description error: the call pipeline did not restart"));
+            QMetaObject::invokeMethod(this, [once] { (*once)(false); }, Qt::QueuedConnection);
+            return;
+        }
+    }
 
     auto *request = new DescriptionRequest;
     request->session = m_session;
@@ -689,8 +745,7 @@ void WebRTCManager::setRemoteDescription(const SessionDescription &description, 
     request->remoteCompletion = [once](bool ok) { (*once)(ok); };
     request->mediaCount = mediaCount;
     GstPromise *promise = gst_promise_new_with_change_func(&Session::onRemoteDescriptionSet, request, nullptr);
-    g_signal_emit_by_name(m_session->webrtc, "set-remote-description", remote, promise);
-    gst_webrtc_session_description_free(remote);
+    g_signal_emit_by_name(m_session->webrtc, "set-remote-description", remote.get(), promise);
 }
 
 void WebRTCManager::Session::onRemoteDescriptionSet(GstPromise *promise, gpointer data)
@@ -816,7 +871,7 @@ void WebRTCManager::releasePipeline(Session &session)
     gst_object_unref(bus);
     gst_object_unref(session.pipeline);
     session.pipeline = nullptr;
-    session.webrtc = session.captureVolume = session.playbackVolume = session.playbackIn = nullptr;
+    session.webrtc = session.captureVolume = session.playbackVolume = session.playbackIn = session.payloader = nullptr;
 }
 
 void WebRTCManager::close()

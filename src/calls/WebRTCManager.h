@@ -160,6 +160,7 @@ private:
     void setConnectionState(int state);
     void applyControls();
     static void releasePipeline(Session &session);
+    bool startSession(int opusPayload);
     void checkInactivity();
     bool ensureFactoryInitialized();
     quint64 registerCompletion(std::function<void()> onAbandon);

@@ -71,7 +71,7 @@ bool waitFor(const std::function<bool()> &condition, int timeout = Wait)
 }
 
 // Offer from a, answer from b, candidates straight across. Returns false on any failure.
-bool negotiate(Peer &a, Peer &b)
+bool negotiate(Peer &a, Peer &b, const std::function<QString(QString)> &rewriteOffer = {})
 {
     a.forward = [&b](const WebRTCManager::IceCandidate &c) { b.manager.addIceCandidate(c); };
     b.forward = [&a](const WebRTCManager::IceCandidate &c) { a.manager.addIceCandidate(c); };
@@ -82,12 +82,17 @@ bool negotiate(Peer &a, Peer &b)
     a.manager.createOffer(offer.callback());
     if (!waitFor([&] { return offer.calls > 0; }) || !*offer.value)
         return false;
-    b.manager.setRemoteDescription(**offer.value, remoteOffer.callback());
+    WebRTCManager::SessionDescription sent = **offer.value;
+    if (rewriteOffer)
+        sent.sdp = rewriteOffer(sent.sdp);
+    b.manager.setRemoteDescription(sent, remoteOffer.callback());
     if (!waitFor([&] { return remoteOffer.calls > 0; }) || !*remoteOffer.value)
         return false;
     b.manager.createAnswer(answer.callback());
     if (!waitFor([&] { return answer.calls > 0; }) || !*answer.value)
         return false;
+    if (qEnvironmentVariableIsSet("DUMP_SDP"))
+        qInfo("OFFER\n%s\nANSWER\n%s", qPrintable(sent.sdp), qPrintable((*answer.value)->sdp));
     a.manager.setRemoteDescription(**answer.value, remoteAnswer.callback());
     return waitFor([&] { return remoteAnswer.calls > 0; }) && *remoteAnswer.value;
 }
@@ -184,6 +189,38 @@ private slots:
         b.probe.detach();
         b.manager.close();
         QCOMPARE(WebRTCManager::alivePipelineCount(), 0);
+    }
+
+    void offerWithAnotherPayloadNumber()
+    {
+        // Other WebRTC stacks number Opus differently (often 111): the answer must follow the
+        // offer, or webrtcbin answers receive-only and neither side hears the other.
+        Peer a(440), b(880);
+        MediaConfig other = a.manager.config();
+        other.opusPayload = 111;
+        a.manager.setConfig(other);
+        QVERIFY(negotiate(a, b, [](const QString &sdp) {
+            // Listed after a codec we do not have, as browsers do.
+            QString out = sdp;
+            out.replace(QLatin1String("UDP/TLS/RTP/SAVPF 111"), QLatin1String("UDP/TLS/RTP/SAVPF 103 111"));
+            out.replace(QLatin1String("a=rtpmap:111 "), QLatin1String("a=rtpmap:103 ISAC/16000\r\na=rtpmap:111 "));
+            return out;
+        }));
+        QVERIFY(a.probe.attach(a.manager.pipeline()));
+        QVERIFY(b.probe.attach(b.manager.pipeline()));
+        QTRY_COMPARE_WITH_TIMEOUT(a.manager.connectionState(), int(WebRTCManager::Connected), Wait);
+        QTRY_COMPARE_WITH_TIMEOUT(b.manager.connectionState(), int(WebRTCManager::Connected), Wait);
+        for (Peer *listener : {&a, &b}) {
+            const int expected = listener == &a ? b.tone : a.tone;
+            QVERIFY(waitFor([&] {
+                const std::vector<float> heard = nextAudio(listener->probe, 300);
+                return AudioProbe::rmsDbfs(heard) > -30 && std::abs(AudioProbe::frequency(heard) - expected) < expected * 0.05;
+            }));
+        }
+        a.probe.detach();
+        b.probe.detach();
+        a.manager.close();
+        b.manager.close();
     }
 
     void earlyCandidatesAreBufferedThenAdded()
