@@ -33,6 +33,9 @@ Rectangle {
     signal spellCheck()
     signal attach()
 
+    // Near-black marks a button that is "on"; on the dark palette that would vanish, so it takes the text colour.
+    readonly property color activeIconColor: colors.isDark ? colors.foreground : "#171717"
+
     function tr(ru, en) { return language === "en" ? en : ru }
 
     function setMessage(text) {
@@ -110,7 +113,7 @@ Rectangle {
             ComposerIconButton {
                 objectName: "attachButton"
                 iconName: "paperclip"
-                iconColor: root.attachedFile ? "#171717" : root.colors.mutedForeground
+                iconColor: root.attachedFile ? root.activeIconColor : root.colors.mutedForeground
                 tooltip: root.tr("Прикрепить файл", "Attach file")
                 onClicked: root.attach()
             }

@@ -25,7 +25,8 @@ Item {
         objectName: "emojiButton"
         anchors.fill: parent
         iconName: "face.smiling"
-        iconColor: root.showPicker ? "#171717" : (root.colors ? root.colors.mutedForeground : "#71717a")
+        iconColor: root.showPicker ? (root.colors && root.colors.isDark ? root.colors.foreground : "#171717")
+                                   : (root.colors ? root.colors.mutedForeground : "#71717a")
         tooltip: root.language === "en" ? "Add emoji" : "Добавить эмодзи"
         onClicked: root.showPicker = !root.showPicker
     }
@@ -41,6 +42,7 @@ Item {
         // A press on the button itself is its own toggle, not a press outside.
         closePolicy: Popup.CloseOnEscape | Popup.CloseOnPressOutsideParent
         onClosed: root.showPicker = false
+        onAboutToShow: picker.revealSelectedTab()
 
         background: Rectangle {
             radius: 10

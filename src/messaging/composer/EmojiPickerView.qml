@@ -16,6 +16,13 @@ Item {
     signal emojiPicked(string emoji)
     signal categoryChosen(string key)
 
+    // The row scrolls: on reopening, the remembered tab is brought into view.
+    function revealSelectedTab() {
+        const index = EmojiCatalog.categories.findIndex(c => c.key === selectedCategory)
+        if (index >= 0)
+            tabs.positionViewAtIndex(index, ListView.Contain)
+    }
+
     implicitWidth: 300
     implicitHeight: 280
 
