@@ -402,13 +402,19 @@ bool WebRTCManager::startSession(int opusPayload)
     if (!m_config.iceAddress.isEmpty()) {
         GstWebRTCICE *ice = nullptr;
         g_object_get(session->webrtc, "ice-agent", &ice, nullptr);
+        gboolean added = FALSE;
         if (ice) {
-            gboolean added = FALSE;
             g_signal_emit_by_name(ice, "add-local-ip-address", m_config.iceAddress.toUtf8().constData(), &added);
             // TCP candidates would add nothing on a pinned address but latency.
             if (g_object_class_find_property(G_OBJECT_GET_CLASS(ice), "ice-tcp"))
                 g_object_set(ice, "ice-tcp", FALSE, nullptr);
             gst_object_unref(ice);
+        }
+        if (!added) {
+            // Falling back to every interface would send packets where the pin forbids them.
+            diag(QStringLiteral("[WebRTC] Pipeline error: ICE cannot use the address ") + m_config.iceAddress);
+            releasePipeline(*session);
+            return false;
         }
     }
 

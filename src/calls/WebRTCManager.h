@@ -74,6 +74,8 @@ public:
     std::function<void(int state)> onConnectionStateChanged;
     std::function<void()> onRemoteAudioTrack;
 
+    // Every completion below runs exactly once, later, on the GUI thread; when close() or a new
+    // createPeerConnection() intervenes it runs with nothing / false.
     void createPeerConnection();
     void createOffer(std::function<void(std::optional<SessionDescription>)> completion);
     void createAnswer(std::function<void(std::optional<SessionDescription>)> completion);
@@ -126,6 +128,7 @@ public:
     void setInactivityTimeoutMs(int ms);
 
     const MediaConfig &config() const { return m_config; }
+    // Takes effect with the next createPeerConnection().
     void setConfig(const MediaConfig &config) { m_config = config; }
     // The current call's pipeline (for inspection and tests); null without a connection.
     GstElement *pipeline() const;

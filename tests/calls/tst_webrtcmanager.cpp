@@ -377,6 +377,7 @@ private slots:
         QTest::newRow("source without output") << QStringLiteral("audiotestsrc ! fakesink") << QStringLiteral("fakesink");
         QTest::newRow("source that cannot start") << QStringLiteral("filesrc location=/nonexistent/mic.wav ! wavparse")
                                                   << QStringLiteral("fakesink");
+        QTest::newRow("unusable ICE address") << tone << QStringLiteral("fakesink");
     }
 
     void brokenDevicesLeaveNoConnection()
@@ -386,6 +387,8 @@ private slots:
         MediaConfig config = toneConfig(440);
         config.sourceDescription = source;
         config.sinkDescription = sink;
+        if (QByteArray(QTest::currentDataTag()) == "unusable ICE address")
+            config.iceAddress = QStringLiteral("not-an-address");
         WebRTCManager manager(config);
         OutputCapture output;
         manager.createPeerConnection();
