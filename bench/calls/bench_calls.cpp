@@ -6,6 +6,7 @@
 // answer_to_connected_ms: from the callee creating its answer to both sides connected.
 // connected_to_audio_ms: from a side's connection to its first decoded remote audio (worst side).
 // call_cpu_percent: process CPU while one call runs, per side (one client's share).
+// create_peer_connection_ms, close_ms: how long those calls hold the GUI thread.
 // first_call_setup_to_offer_ms: first call's pipeline creation to its offer (DTLS certificate
 // included unless warmed up).
 #include "WebRTCManager.h"
@@ -54,6 +55,8 @@ struct Timing
 {
     double answerToConnected = 0;
     double connectedToAudio = 0;
+    double createMs = 0;   // GUI thread blocked in one createPeerConnection()
+    double closeMs = 0;    // GUI thread blocked in one close() of a running call
 };
 
 struct Side
@@ -84,7 +87,10 @@ std::optional<Timing> oneCall(Side &a, Side &b, int cpuSeconds, double *cpuPerce
     b.reset();
     a.manager.onIceCandidate = [&](const WebRTCManager::IceCandidate &c) { b.manager.addIceCandidate(c); };
     b.manager.onIceCandidate = [&](const WebRTCManager::IceCandidate &c) { a.manager.addIceCandidate(c); };
+    QElapsedTimer blocked;
+    blocked.start();
     a.manager.createPeerConnection();
+    const double createMs = double(blocked.nsecsElapsed()) / 1e6;
     b.manager.createPeerConnection();
 
     std::optional<std::optional<WebRTCManager::SessionDescription>> offer, answer;
@@ -110,6 +116,7 @@ std::optional<Timing> oneCall(Side &a, Side &b, int cpuSeconds, double *cpuPerce
         return std::nullopt;
 
     Timing timing;
+    timing.createMs = createMs;
     timing.answerToConnected = double(std::max(a.connectedAt, b.connectedAt)) / 1e6;
     timing.connectedToAudio = double(std::max(a.audioAt - a.connectedAt, b.audioAt - b.connectedAt)) / 1e6;
 
@@ -120,7 +127,9 @@ std::optional<Timing> oneCall(Side &a, Side &b, int cpuSeconds, double *cpuPerce
         waitFor([&] { return wall.elapsed() >= cpuSeconds * 1000; }, cpuSeconds * 1000 + 1000);
         *cpuPercent = (processCpuSeconds() - cpuStart) / (double(wall.nsecsElapsed()) / 1e9) * 100.0;
     }
+    blocked.restart();
     a.manager.close();
+    timing.closeMs = double(blocked.nsecsElapsed()) / 1e6;
     b.manager.close();
     return timing;
 }
@@ -163,7 +172,7 @@ int main(int argc, char **argv)
         waitFor([] { return false; }, 1500);
     }
 
-    std::vector<double> toConnected, toAudio;
+    std::vector<double> toConnected, toAudio, creating, closing;
     double firstOfferMs = 0;
     for (int i = 0; i < calls; ++i) {
         const auto timing = oneCall(a, b, cpuSeconds, nullptr, i == 0 ? &firstOfferMs : nullptr);
@@ -174,6 +183,8 @@ int main(int argc, char **argv)
         std::fprintf(figures, "call %d: answer_to_connected=%.1f ms connected_to_audio=%.1f ms\n", i + 1,
                      timing->answerToConnected, timing->connectedToAudio);
         toConnected.push_back(timing->answerToConnected);
+        creating.push_back(timing->createMs);
+        closing.push_back(timing->closeMs);
         toAudio.push_back(timing->connectedToAudio);
     }
     double cpu = 0;
@@ -186,6 +197,8 @@ int main(int argc, char **argv)
     std::fprintf(figures, "answer_to_connected_max_ms=%.1f\n", *std::max_element(toConnected.begin(), toConnected.end()));
     std::fprintf(figures, "connected_to_audio_ms=%.1f\n", median(toAudio));
     std::fprintf(figures, "connected_to_audio_max_ms=%.1f\n", *std::max_element(toAudio.begin(), toAudio.end()));
+    std::fprintf(figures, "create_peer_connection_ms=%.1f\n", median(creating));
+    std::fprintf(figures, "close_ms=%.1f\n", median(closing));
     std::fprintf(figures, "call_cpu_percent=%.1f\n", cpu / 2);
     std::fprintf(figures, "call_cpu_percent_both_sides=%.1f\n", cpu);
     std::fclose(figures);
