@@ -21,10 +21,32 @@ Item {
     property string language: LanguageManager.language
     property bool isLast: false
     readonly property alias menu: menu
-    readonly property alias websiteMenuItem: websiteItem
+    readonly property var websiteMenuItem: websiteItem
 
     signal chat()
     signal call()
+
+    // Only a friend with a user name has a page on the web site; otherwise the item is left out.
+    property RowMenuItem websiteItem: RowMenuItem {
+        objectName: "websiteItem"
+        symbol: "safari"
+        text: row.tr("Открыть на сайте", "Open on website")
+        onTriggered: WebPage.open(row.username || "")
+    }
+    onHasUsernameChanged: syncWebsiteItem()
+    Component.onCompleted: syncWebsiteItem()
+
+    function syncWebsiteItem() {
+        let index = -1
+        for (let i = 0; i < menu.count; ++i) {
+            if (menu.itemAt(i) === websiteItem)
+                index = i
+        }
+        if (hasUsername && index < 0)
+            menu.addItem(websiteItem)
+        else if (!hasUsername && index >= 0)
+            menu.takeItem(index)
+    }
 
     function tr(ru, en) { return language === "en" ? en : ru }
 
@@ -109,16 +131,6 @@ Item {
                     symbol: "message"
                     text: tr("Написать сообщение", "Send message")
                     onTriggered: row.chat()
-                }
-                RowMenuItem {
-                    id: websiteItem
-                    objectName: "websiteItem"
-                    // Without a user name there is no page to open: the item is left out.
-                    visible: row.hasUsername
-                    height: visible ? implicitHeight : 0
-                    symbol: "safari"
-                    text: tr("Открыть на сайте", "Open on website")
-                    onTriggered: WebPage.open(row.username || "")
                 }
             }
         }

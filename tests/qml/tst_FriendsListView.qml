@@ -1,0 +1,152 @@
+import QtQuick
+import QtTest
+import Orvane.Session
+import Orvane.People
+
+Item {
+    id: root
+    width: 900; height: 700
+
+    Component {
+        id: pageComponent
+        FriendsListView {
+            anchors.fill: parent
+            colors: AppColors.light
+            language: LanguageManager.language
+        }
+    }
+
+    Component {
+        id: rowComponent
+        FriendRow {
+            width: 600
+            index: 0
+            displayName: "Анна Смирнова"
+            avatarURL: ""
+        }
+    }
+
+    TestCase {
+        name: "FriendsListView"
+        when: windowShown
+
+        function find(item, name) { return findChild(item, name) }
+
+        function signIn() {
+            verify(testServer.up, "reference server")
+            if (!AuthManager.isAuthenticated)
+                AuthManager.login(testServer.email, testServer.password)
+            tryVerify(() => AuthManager.isAuthenticated, 10000)
+        }
+
+        function init() {
+            LanguageManager.language = "ru"
+        }
+
+        function cleanupTestCase() {
+            if (AuthManager.isAuthenticated)
+                AuthManager.logout()
+        }
+
+        function test_signedOutShowsTheErrorInTheCurrentLanguage() {
+            if (AuthManager.isAuthenticated)
+                AuthManager.logout()
+            const page = createTemporaryObject(pageComponent, root)
+            const error = find(page, "errorState")
+            tryVerify(() => error.visible)
+            verify(!find(page, "loadingState").visible)
+            verify(!find(page, "friendsList").visible)
+            compare(error.text, "Токен не найден")
+            LanguageManager.language = "en"
+            compare(error.text, "Token not found")
+            compare(find(page, "pageTitle").text, "Friends")
+            compare(find(page, "searchField").placeholderText, "Enter text to search")
+        }
+
+        function test_loadingThenListThenSearch() {
+            signIn()
+            const page = createTemporaryObject(pageComponent, root)
+            // Nothing listed yet: progress, not the empty state.
+            verify(find(page, "loadingState").visible)
+            compare(find(page, "loadingState").text, "Загрузка...")
+            verify(!find(page, "emptyState").visible)
+            tryVerify(() => find(page, "friendsList").visible, 10000)
+            compare(page.model.count, 4)
+            verify(!find(page, "errorState").visible)
+
+            page.model.searchText = "БОР"
+            compare(page.model.count, 1)
+            compare(find(page, "searchField").text, "БОР")
+            verify(find(page, "friendsList").visible)
+
+            page.model.searchText = "zzz"
+            const empty = find(page, "emptyState")
+            verify(empty.visible)
+            compare(empty.text, "Нет друзей")
+            verify(!find(page, "friendsList").visible)
+
+            page.model.searchText = ""
+            compare(page.model.count, 4)
+        }
+
+        function test_hidingAndShowingLoadsAgain() {
+            signIn()
+            const page = createTemporaryObject(pageComponent, root)
+            tryVerify(() => page.model.count === 4, 10000)
+            page.visible = false
+            verify(!page.model.isLoading)
+            page.visible = true
+            // A reload with friends on screen shows no progress state.
+            verify(page.model.isLoading)
+            verify(find(page, "friendsList").visible)
+            tryVerify(() => !page.model.isLoading, 10000)
+            compare(page.model.count, 4)
+        }
+
+        function test_menuItemRule_data() {
+            return [
+                { tag: "with user name", entry: { id: "u1", name: "Анна", username: "anna" }, hasUsername: true },
+                { tag: "without user name", entry: { id: "u2", name: "Анна" }, hasUsername: false },
+            ]
+        }
+
+        function test_menuItemRule(data) {
+            const row = createTemporaryObject(rowComponent, root, {
+                friendEntry: data.entry, username: data.entry.username, hasUsername: data.hasUsername
+            })
+            verify(row)
+            compare(find(row, "usernameText").visible, data.hasUsername)
+            mouseClick(find(row, "menuButton"))
+            tryVerify(() => row.menu.opened)
+            compare(row.menu.count, data.hasUsername ? 2 : 1)
+            compare(row.menu.itemAt(1) === row.websiteMenuItem, data.hasUsername)
+            if (data.hasUsername) {
+                const opened = createTemporaryObject(spyComponent, root, { target: WebPage, signalName: "lastOpenedUrlChanged" })
+                mouseClick(row.websiteMenuItem)
+                compare(opened.count, 1)
+                verify(WebPage.lastOpenedUrl.toString().endsWith("/anna"))
+            }
+            // The rule follows the row's friend.
+            row.hasUsername = !data.hasUsername
+            compare(row.menu.count, data.hasUsername ? 1 : 2)
+        }
+
+        function test_sendMessageItemOpensTheChat() {
+            const row = createTemporaryObject(rowComponent, root, {
+                friendEntry: { id: "u1", name: "Анна" }, username: undefined, hasUsername: false
+            })
+            const chat = createTemporaryObject(spyComponent, root, { target: row, signalName: "chat" })
+            mouseClick(find(row, "menuButton"))
+            tryVerify(() => row.menu.opened)
+            const item = find(row, "sendMessageItem") || row.menu.itemAt(0)
+            compare(item.text, "Написать сообщение")
+            mouseClick(item)
+            compare(chat.count, 1)
+        }
+    }
+
+    Component {
+        id: spyComponent
+        SignalSpy {}
+    }
+}
