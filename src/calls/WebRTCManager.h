@@ -1,6 +1,9 @@
 #pragma once
 
 #include "MediaConfig.h"
+#ifndef Q_MOC_RUN
+#include "MediaCompletion.h" // moc cannot parse <coroutine>
+#endif
 
 #include <QHash>
 #include <QObject>
@@ -86,6 +89,28 @@ public:
 
     // Granted when the configured source is a test source or a capture device exists.
     void checkMicrophonePermission(std::function<void(bool)> completion);
+
+#ifndef Q_MOC_RUN
+    // The same operations for coroutines: `auto offer = co_await webRTC->offer();`
+    MediaCompletion<std::optional<SessionDescription>> offer()
+    {
+        return MediaCompletion<std::optional<SessionDescription>>([this](auto done) { createOffer(std::move(done)); });
+    }
+    MediaCompletion<std::optional<SessionDescription>> answer()
+    {
+        return MediaCompletion<std::optional<SessionDescription>>([this](auto done) { createAnswer(std::move(done)); });
+    }
+    MediaCompletion<bool> remoteDescription(SessionDescription description)
+    {
+        return MediaCompletion<bool>([this, description = std::move(description)](auto done) {
+            setRemoteDescription(description, std::move(done));
+        });
+    }
+    MediaCompletion<bool> microphonePermission()
+    {
+        return MediaCompletion<bool>([this](auto done) { checkMicrophonePermission(std::move(done)); });
+    }
+#endif
     // Generates the process's DTLS certificate and resolves the STUN list in the background.
     void warmUp();
 

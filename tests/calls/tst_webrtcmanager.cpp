@@ -4,6 +4,7 @@
 #include "OutputCapture.h"
 #include "WebRTCManager.h"
 
+#include <QCoroTask>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -107,6 +108,26 @@ std::vector<float> nextAudio(AudioProbe &probe, int ms)
     return probe.lastSamples(wanted);
 }
 
+// The callee's and caller's flows as the call manager writes them, with co_await.
+QCoro::Task<bool> coroutineCall(Peer &caller, Peer &callee)
+{
+    caller.forward = [&callee](const WebRTCManager::IceCandidate &c) { callee.manager.addIceCandidate(c); };
+    callee.forward = [&caller](const WebRTCManager::IceCandidate &c) { caller.manager.addIceCandidate(c); };
+    if (!co_await caller.manager.microphonePermission())
+        co_return false;
+    caller.manager.createPeerConnection();
+    const auto offer = co_await caller.manager.offer();
+    if (!offer || offer->type != WebRTCManager::Offer)
+        co_return false;
+    callee.manager.createPeerConnection();
+    if (!co_await callee.manager.remoteDescription(*offer))
+        co_return false;
+    const auto answer = co_await callee.manager.answer();
+    if (!answer)
+        co_return false;
+    co_return co_await caller.manager.remoteDescription(*answer);
+}
+
 } // namespace
 
 class TestWebRTCManager : public QObject
@@ -189,6 +210,25 @@ private slots:
         b.probe.detach();
         b.manager.close();
         QCOMPARE(WebRTCManager::alivePipelineCount(), 0);
+    }
+
+    void coroutineFlows()
+    {
+        Peer a(440), b(880);
+        QVERIFY(QCoro::waitFor(coroutineCall(a, b)));
+        QTRY_COMPARE_WITH_TIMEOUT(a.manager.connectionState(), int(WebRTCManager::Connected), Wait);
+        QTRY_COMPARE_WITH_TIMEOUT(b.manager.connectionState(), int(WebRTCManager::Connected), Wait);
+
+        // A flow suspended on a connection that is closed resumes once, with a failure.
+        a.manager.close();
+        a.manager.createPeerConnection();
+        auto pending = [](WebRTCManager &m) -> QCoro::Task<bool> {
+            const auto offer = co_await m.offer();
+            co_return offer.has_value();
+        }(a.manager);
+        a.manager.close();
+        QVERIFY(!QCoro::waitFor(pending));
+        b.manager.close();
     }
 
     void offerWithAnotherPayloadNumber()
