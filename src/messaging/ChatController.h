@@ -70,6 +70,8 @@ public:
     // One load; the first shows the loading state. Failures keep the shown messages.
     QCoro::Task<> loadMessages(bool showLoading);
     Q_INVOKABLE void reload() { loadMessages(true); }
+    // One poll now (no loading state).
+    Q_INVOKABLE void refresh() { loadMessages(false); }
     Q_INVOKABLE void startAutoRefresh();
     Q_INVOKABLE void stopAutoRefresh();
     bool isPolling() const { return m_pollTimer.isActive() || m_pollLoadRunning; }

@@ -3,6 +3,7 @@ import QtQuick.Controls.Basic
 import QtQuick.Dialogs
 import QtQuick.Layouts
 import Orvane.Messaging
+import Orvane.Messaging.Composer
 import Orvane.Session
 import Orvane.Ui
 
@@ -48,11 +49,14 @@ Item {
         onFileDialogRequested: fileDialog.open()
     }
 
-    Connections {
-        target: chat
-        function onNewMessageChanged() {
-            if (composer.message !== chat.newMessage)
-                composer.message = chat.newMessage
+    SpellingCorrector {
+        id: speller
+        text: chat.newMessage
+        language: root.language
+        onFinished: (text, changed, notice) => {
+            if (changed)
+                chat.newMessage = text
+            spellingNotice.show(notice)
         }
     }
 
@@ -90,7 +94,7 @@ Item {
                 objectName: "loadingIndicator"
                 anchors.centerIn: parent
                 size: 22
-                visible: chat.isLoading
+                visible: chat.isLoading && messageList.count === 0
                 color: colors.mutedForeground
             }
 
@@ -123,11 +127,12 @@ Item {
                 id: messageList
                 objectName: "messageList"
                 anchors { fill: parent; leftMargin: 16; rightMargin: 16 }
-                visible: !chat.isLoading && count > 0
+                visible: count > 0
                 clip: true
                 spacing: 8
-                topMargin: 12
-                bottomMargin: 12
+                // Spacers rather than margins: positionViewAtEnd() then reaches the true end.
+                header: Item { width: 1; height: 12 }
+                footer: Item { width: 1; height: 12 }
                 cacheBuffer: 800
                 boundsBehavior: Flickable.StopAtBounds
                 model: chat.messages
@@ -169,6 +174,14 @@ Item {
                     easing.type: Easing.OutQuad
                 }
             }
+        }
+
+        SpellingNotice {
+            id: spellingNotice
+            objectName: "spellingNotice"
+            Layout.alignment: Qt.AlignHCenter
+            Layout.bottomMargin: 6
+            colors: root.colors
         }
 
         Rectangle {
@@ -219,14 +232,14 @@ Item {
             Layout.leftMargin: 16
             Layout.rightMargin: 16
             Layout.bottomMargin: 16
-            // Two-way with the controller: typing writes newMessage, a send or a restore writes the composer.
-            Component.onCompleted: message = chat.newMessage
-            onMessageChanged: if (chat.newMessage !== message) chat.newMessage = message
+            message: chat.newMessage
+            onMessageEdited: (text) => chat.newMessage = text
             attachedFile: chat.attachedFile
             colors: root.colors
             language: root.language
             isSending: chat.isSending
             onSend: chat.sendMessage()
+            onSpellCheck: speller.check()
             onAttach: chat.attachFile()
         }
     }

@@ -1,0 +1,215 @@
+import QtQuick
+import QtTest
+import Orvane.Session
+import Orvane.Messaging
+
+Item {
+    id: root
+    width: 700; height: 600
+
+    ConversationListModel { id: conversations }
+
+    Component {
+        id: chatComponent
+        ChatView {
+            property var callFor: null
+            property int sidebarToggles: 0
+            anchors.fill: parent
+            colors: AppColors.light
+            language: "ru"
+            onCallRequested: (f) => callFor = f
+            onToggleSidebar: sidebarToggles++
+        }
+    }
+
+    Component {
+        id: bubbleComponent
+        MessageBubble {
+            width: 500
+            messageId: "m1"
+            isMine: true
+            isRead: false
+            time: "09:05"
+            cardKind: ""
+            cardUrl: ""
+            cardName: ""
+            cardIcon: "doc"
+            bodyText: ""
+            colors: AppColors.light
+            language: "ru"
+        }
+    }
+
+    Component {
+        id: previewComponent
+        AttachmentPreview {
+            width: 500
+            colors: AppColors.light
+            language: "ru"
+        }
+    }
+
+    TestCase {
+        name: "ChatView"
+        when: windowShown
+
+        property var view
+        property var boris: null
+
+        function signIn() {
+            if (!AuthManager.isAuthenticated) {
+                AuthManager.login(testServer.email, testServer.password)
+                tryVerify(() => AuthManager.isAuthenticated, 10000)
+            }
+        }
+
+        function initTestCase() {
+            verify(testServer.up)
+            signIn()
+            conversations.reload()
+            tryVerify(() => conversations.state === ConversationListModel.List, 10000)
+            for (let i = 0; i < conversations.count; ++i) {
+                const c = conversations.conversationAt(i)
+                if (c.participant.username === "boris")
+                    boris = c.participant
+            }
+            verify(boris)
+        }
+
+        function init() { signIn() }
+
+        function find(name) { return findChild(view, name) }
+
+        function openChat() {
+            view = createTemporaryObject(chatComponent, root, { friend: boris })
+            verify(view)
+            tryVerify(() => !view.controller.isLoading && find("messageList").count > 0, 10000)
+            return find("messageList")
+        }
+
+        function test_headerShowsNameAndActions() {
+            openChat()
+            compare(find("friendName").text, "Борис Иванов")
+            mouseClick(find("callButton"))
+            verify(view.callFor)
+            compare(view.callFor.id, boris.id)
+            mouseClick(find("sidebarToggle"))
+            compare(view.sidebarToggles, 1)
+        }
+
+        function test_opensAtTheNewestMessage() {
+            const list = openChat()
+            tryVerify(() => list.atYEnd, 5000)
+        }
+
+        // A poll with the same messages keeps the position and every delegate.
+        function test_unchangedPollKeepsViewAndDelegates() {
+            const list = openChat()
+            tryVerify(() => list.atYEnd, 5000)
+            list.positionViewAtBeginning()
+            const y = list.contentY
+            const first = list.itemAtIndex(0)
+            verify(first)
+            const loads = view.controller.messages.count
+            view.controller.refresh()
+            const spy = signalSpy.createObject(root, { target: view.controller, signalName: "loadFinished" })
+            spy.wait(10000)
+            compare(view.controller.messages.count, loads)
+            compare(list.contentY, y)
+            verify(list.itemAtIndex(0) === first)
+        }
+
+        // A new message scrolls to the end, even from the top.
+        function test_newMessageScrollsToTheEnd() {
+            const list = openChat()
+            const before = list.count
+            list.positionViewAtBeginning()
+            verify(!list.atYEnd)
+            view.controller.newMessage = "Сообщение из теста"
+            view.controller.sendMessage()
+            tryCompare(list, "count", before + 1, 10000)
+            tryVerify(() => list.atYEnd, 5000)
+            compare(view.controller.newMessage, "")
+        }
+
+        function test_failedSendNotice() {
+            const list = openChat()
+            AuthManager.logout()
+            view.controller.newMessage = "не уйдёт"
+            view.controller.sendMessage()
+            tryVerify(() => find("sendNotice").visible, 5000)
+            compare(find("sendNoticeText").text, "Не удалось отправить сообщение")
+            compare(view.controller.newMessage, "не уйдёт")
+        }
+
+        function test_bubbleKinds_data() {
+            return [
+                { tag: "text, mine, unread", props: { bodyText: "Привет" }, text: true, download: false, unavailable: false, readIcon: "checkmark" },
+                { tag: "read", props: { bodyText: "x", isRead: true }, text: true, download: false, unavailable: false, readIcon: "checkmark.circle.fill" },
+                { tag: "friend's has no mark", props: { bodyText: "x", isMine: false }, text: true, download: false, unavailable: false, readIcon: "" },
+                { tag: "download card", props: { cardKind: "download", cardUrl: "https://content.theorvane.example/files/1-2-a.pdf", cardName: "a.pdf" }, text: false, download: true, unavailable: false, readIcon: "checkmark" },
+                { tag: "unavailable card", props: { cardKind: "unavailable", cardName: "report.pdf", isMine: false }, text: false, download: false, unavailable: true, readIcon: "" },
+            ]
+        }
+        function test_bubbleKinds(data) {
+            const bubble = createTemporaryObject(bubbleComponent, root, data.props)
+            verify(bubble)
+            compare(findChild(bubble, "messageText").visible, data.text)
+            compare(findChild(bubble, "downloadCard").visible, data.download)
+            compare(findChild(bubble, "unavailableCard").visible, data.unavailable)
+            const mark = findChild(bubble, "readMark")
+            compare(mark.visible, data.readIcon.length > 0)
+            if (data.readIcon.length > 0)
+                compare(mark.name, data.readIcon)
+            compare(findChild(bubble, "timeText").text, "09:05")
+            const box = findChild(bubble, "bubbleBox")
+            if (bubble.isMine)
+                compare(box.x + box.width, bubble.width)
+            else
+                compare(box.x, 0)
+        }
+
+        function test_textIsSelectable() {
+            const bubble = createTemporaryObject(bubbleComponent, root, { bodyText: "copy me" })
+            const text = findChild(bubble, "messageText")
+            verify(text.selectByMouse)
+            verify(text.readOnly)
+            text.selectAll()
+            compare(text.selectedText, "copy me")
+        }
+
+        function test_downloadCardOpensItsAddress() {
+            const url = "https://content.theorvane.example/files/1-2-report.pdf"
+            const bubble = createTemporaryObject(bubbleComponent, root,
+                                                 { cardKind: "download", cardUrl: url, cardName: "report.pdf" })
+            mouseClick(findChild(bubble, "downloadCard"))
+            compare(LinkOpener.lastOpenedUrl.toString(), url)
+            compare(findChild(findChild(bubble, "downloadCard"), "cardName").text, "report.pdf")
+        }
+
+        function test_attachmentPreview_data() {
+            const base = { id: "1", name: "plan.pdf", size: 1200000, mimeType: "application/pdf", icon: "doc.text" }
+            return [
+                { tag: "uploading", file: Object.assign({}, base, { uploadStatus: "uploading" }), mark: "uploadingMark", details: "1.2 MB • Загрузка...", retry: false },
+                { tag: "uploaded", file: Object.assign({}, base, { uploadStatus: "uploaded" }), mark: "uploadedMark", details: "1.2 MB • Готово", retry: false },
+                { tag: "failed", file: Object.assign({}, base, { uploadStatus: "failed", uploadError: "Файл слишком большой (макс. 10 МБ)" }), mark: "failedMark", details: "1.2 MB • Файл слишком большой (макс. 10 МБ)", retry: true },
+                { tag: "failed without reason", file: Object.assign({}, base, { uploadStatus: "failed" }), mark: "failedMark", details: "1.2 MB • Ошибка", retry: true },
+                { tag: "pending", file: Object.assign({}, base, { uploadStatus: "pending" }), mark: "pendingMark", details: "1.2 MB", retry: false },
+            ]
+        }
+        function test_attachmentPreview(data) {
+            const preview = createTemporaryObject(previewComponent, root, { file: data.file })
+            for (const mark of ["uploadingMark", "uploadedMark", "failedMark", "pendingMark"])
+                compare(findChild(preview, mark).visible, mark === data.mark, mark)
+            compare(findChild(preview, "fileName").text, "plan.pdf")
+            compare(findChild(preview, "fileDetails").text, data.details)
+            compare(findChild(preview, "retryButton").visible, data.retry)
+            verify(findChild(preview, "removeButton").visible)
+        }
+    }
+
+    Component {
+        id: signalSpy
+        SignalSpy {}
+    }
+}

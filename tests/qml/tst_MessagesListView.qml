@@ -1,0 +1,146 @@
+import QtQuick
+import QtTest
+import Orvane.Session
+import Orvane.Messaging
+
+Item {
+    id: root
+    width: 400; height: 700
+
+    Component {
+        id: listComponent
+        MessagesListView {
+            property var chosen: null
+            property int friendsRequests: 0
+            anchors.fill: parent
+            colors: AppColors.light
+            language: "ru"
+            onConversationSelected: (conversation) => chosen = conversation
+            onNavigateToFriends: friendsRequests++
+        }
+    }
+
+    TestCase {
+        name: "MessagesListView"
+        when: windowShown
+
+        property var view
+
+        function signIn() {
+            if (AuthManager.isAuthenticated)
+                return
+            verify(testServer.up)
+            AuthManager.login(testServer.email, testServer.password)
+            tryVerify(() => AuthManager.isAuthenticated, 10000)
+        }
+
+        function cleanup() {
+            signIn()
+        }
+
+        function find(name) { return findChild(view, name) }
+
+        function rowNamed(name) {
+            const list = find("conversationList")
+            for (let i = 0; i < list.count; ++i) {
+                const item = list.itemAtIndex(i)
+                if (item && item.displayName === name)
+                    return item
+            }
+            return null
+        }
+
+        function waitRow(name) {
+            tryVerify(() => rowNamed(name) !== null, 5000)
+            return rowNamed(name)
+        }
+
+        function showList() {
+            signIn()
+            view = createTemporaryObject(listComponent, root)
+            verify(view)
+            // The first load shows the loading state at once.
+            verify(find("loadingState").visible)
+            tryVerify(() => view.conversations.state === ConversationListModel.List, 10000)
+            verify(find("conversationList").visible)
+            verify(!find("loadingState").visible)
+        }
+
+        function test_loadsIntoRows() {
+            showList()
+            const list = find("conversationList")
+            verify(list.count >= 6)
+            const boris = waitRow("Борис Иванов")
+            verify(findChild(boris, "timeText").text.length > 0)
+            compare(findChild(boris, "previewText").font.italic, false)
+            // Sofia is a friend without messages.
+            const sofia = rowNamed("Софья Волкова")
+            verify(sofia)
+            compare(findChild(sofia, "previewText").text, "Нет сообщений")
+            verify(findChild(sofia, "previewText").font.italic)
+            verify(!findChild(sofia, "unreadBadge").visible)
+        }
+
+        function test_searchFiltersCyrillicCaseInsensitively() {
+            showList()
+            const all = find("conversationList").count
+            find("searchField").text = "бОРИС"
+            tryCompare(find("conversationList"), "count", 1)
+            tryVerify(() => rowNamed("Борис Иванов") !== null)
+            find("searchField").text = "nothing-like-this"
+            tryCompare(find("conversationList"), "count", 0)
+            // No matches is an empty list, not the empty state.
+            verify(!find("emptyState").visible)
+            find("searchField").text = ""
+            tryCompare(find("conversationList"), "count", all)
+        }
+
+        function test_rowTapHandsTheConversationToTheHost() {
+            showList()
+            const row = waitRow("Борис Иванов")
+            mouseClick(row)
+            verify(view.chosen)
+            compare(view.chosen.participant.name, "Борис")
+            verify(view.chosen.id.length > 0)
+            verify(view.chosen.unreadCount !== undefined)
+            compare(row.isSelected, false) // the host owns the selection
+            view.selectedConversation = view.chosen
+            verify(row.isSelected)
+        }
+
+        function test_selectionByFriendId() {
+            showList()
+            const row = waitRow("John Carter")
+            verify(!row.isSelected)
+            view.selectedFriendId = row.participantId
+            verify(row.isSelected)
+            verify(!rowNamed("Борис Иванов").isSelected)
+        }
+
+        function test_newMessageButtonAsksForFriends() {
+            showList()
+            mouseClick(find("newMessageButton"))
+            compare(view.friendsRequests, 1)
+        }
+
+        function test_errorStateAndRetry() {
+            AuthManager.logout()
+            view = createTemporaryObject(listComponent, root)
+            tryVerify(() => find("errorState").visible, 10000)
+            compare(find("errorText").text, "Токен не найден")
+            verify(!find("conversationList").visible)
+            signIn()
+            mouseClick(find("retryButton"))
+            tryVerify(() => find("conversationList").visible, 10000)
+            verify(!find("errorState").visible)
+        }
+
+        function test_englishTexts() {
+            AuthManager.logout()
+            view = createTemporaryObject(listComponent, root, { language: "en" })
+            tryCompare(find("errorText"), "text", "Token not found", 10000)
+            compare(find("title").text, "Messages")
+            compare(find("searchField").placeholderText, "Enter text to search")
+        }
+    }
+}
