@@ -148,11 +148,16 @@ void ChatController::applyLoaded(const MessagesResponse &answer)
     static const QList<Message> none;
     const QList<Message> &list = answer.messages ? *answer.messages : none;
     diag(QStringLiteral("[ChatView] Loaded %1 messages").arg(list.size()));
+    // One line per message on every poll: built in one buffer, since a long chat makes thousands of them.
+    QString line;
+    line.reserve(256);
     for (const Message &m : list) {
-        diag(QStringLiteral("[ChatView] Message: id=") + m.id + QStringLiteral(", isMine=")
-             + (m.isMine.value_or(false) ? QStringLiteral("true") : QStringLiteral("false"))
-             + QStringLiteral(", senderId=") + m.senderId + QStringLiteral(", content=")
-             + TextRules::firstCharacters(m.content, 30) + QStringLiteral("..."));
+        line.truncate(0); // keeps the buffer
+        line.append(u"[ChatView] Message: id=").append(m.id);
+        line.append(m.isMine.value_or(false) ? u", isMine=true" : u", isMine=false");
+        line.append(u", senderId=").append(m.senderId).append(u", content=");
+        line.append(QStringView(m.content).left(TextRules::firstCharactersLength(m.content, 30))).append(u"...");
+        diag(line);
     }
     m_messages.setMessages(list);
 }

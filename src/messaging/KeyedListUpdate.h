@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QList>
+
+#include <algorithm>
 #include <QSet>
 
 #include <functional>
@@ -30,6 +32,28 @@ void applyKeyedUpdate(QList<T> &rows, const QList<T> &next, KeyFn key, const Key
         s.beginInsert(0, int(next.size()) - 1);
         rows = next;
         s.endInsert();
+        return;
+    }
+
+    // Polls mostly bring the same list, perhaps with new messages at the end: walk the common prefix
+    // first, and only hash keys when the lists part somewhere inside.
+    qsizetype prefix = 0;
+    const qsizetype common = std::min(rows.size(), next.size());
+    while (prefix < common && key(rows.at(prefix)) == key(next.at(prefix)))
+        ++prefix;
+    if (prefix == rows.size()) {
+        for (qsizetype i = 0; i < prefix; ++i) {
+            if (!(rows.at(i) == next.at(i))) {
+                rows[i] = next.at(i);
+                s.changed(int(i));
+            }
+        }
+        if (next.size() > rows.size()) {
+            const qsizetype first = rows.size();
+            s.beginInsert(int(first), int(next.size()) - 1);
+            rows.append(next.mid(first));
+            s.endInsert();
+        }
         return;
     }
 

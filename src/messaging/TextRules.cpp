@@ -225,20 +225,34 @@ BubbleContent bubbleContent(const QString &content, const std::optional<QString>
 #include <QTextBoundaryFinder>
 
 namespace TextRules {
-QString firstCharacters(const QString &text, int count)
+qsizetype firstCharactersLength(QStringView text, int count)
 {
     if (text.size() <= count)
-        return text;
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+        return text.size();
+    // Most text is Latin or Cyrillic without combining marks: there every code unit is one character.
+    auto simple = [](char16_t c) {
+        return (c >= 0x20 && c < 0x300) || (c >= 0x400 && c < 0x483) || (c >= 0x48A && c < 0x530);
+    };
+    bool plain = true;
+    for (qsizetype i = 0; i <= count && plain; ++i)
+        plain = simple(text.at(i).unicode());
+    if (plain)
+        return count;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text.data(), text.size());
     int seen = 0;
     qsizetype pos = 0;
     while (seen < count) {
         const qsizetype next = finder.toNextBoundary();
         if (next < 0)
-            return text;
+            return text.size();
         pos = next;
         ++seen;
     }
-    return text.left(pos);
+    return pos;
+}
+
+QString firstCharacters(const QString &text, int count)
+{
+    return text.left(firstCharactersLength(text, count));
 }
 } // namespace TextRules

@@ -65,4 +65,5 @@ BubbleContent bubbleContent(const QString &content, const std::optional<QString>
 namespace TextRules {
 // The first `count` user-perceived characters (grapheme clusters), so a cut never splits an emoji.
 QString firstCharacters(const QString &text, int count);
+qsizetype firstCharactersLength(QStringView text, int count);
 } // namespace TextRules
