@@ -37,7 +37,9 @@ float MicrophoneMonitor::levelForRms(double rms)
 {
     if (!std::isfinite(rms) || rms <= 0)
         return 0;
-    return float(std::min(5.0 * rms, 1.0));
+    // Four decimals are all a meter needs, and they keep a level that sits exactly on a bar's
+    // threshold (RMS 0.1 is 0.5) from lighting the next bar through rounding noise.
+    return float(std::round(std::min(5.0 * rms, 1.0) * 1e4) / 1e4);
 }
 
 bool MicrophoneMonitor::isBarLit(int index, float level)

@@ -521,6 +521,7 @@ bool WebRTCManager::startSession(int opusPayload)
             if (tracks == 0)
                 return;
             manager->m_session->remoteTrack = true;
+            gst_bin_recalculate_latency(GST_BIN(manager->m_session->pipeline));
             diag(QStringLiteral("[WebRTC] ✅ Remote audio track enabled - you should hear the other person!"));
             emit manager->remoteAudioTrackAdded();
             if (manager->onRemoteAudioTrack)
@@ -555,6 +556,13 @@ bool WebRTCManager::startSession(int opusPayload)
             session->post([text](WebRTCManager *) { diag(text); });
             break;
         }
+        case GST_MESSAGE_LATENCY:
+            // The receive branch joins a running pipeline; without a new latency its sink plays
+            // the jitter buffer's output late, and an audio sink then drops it as silence.
+            session->post([](WebRTCManager *manager) {
+                gst_bin_recalculate_latency(GST_BIN(manager->m_session->pipeline));
+            });
+            break;
         case GST_MESSAGE_ELEMENT: {
             const GstStructure *s = gst_message_get_structure(message);
             if (!gst_structure_has_name(s, "level"))

@@ -12,9 +12,10 @@ constexpr int Wait = 15000;
 MediaConfig toneOfRms(double rms)
 {
     MediaConfig config;
-    // A sine's RMS is its amplitude / sqrt(2).
+    // A square wave of amplitude A has an RMS of exactly A; 750 Hz fits whole periods in each
+    // 1024-frame block.
     config.sourceDescription =
-        QStringLiteral("audiotestsrc is-live=true wave=sine freq=1000 volume=%1").arg(rms * std::sqrt(2.0), 0, 'f', 6);
+        QStringLiteral("audiotestsrc is-live=true wave=square freq=750 samplesperbuffer=1024 volume=%1").arg(rms);
     return config;
 }
 
@@ -44,7 +45,7 @@ private slots:
         MicrophoneMonitor monitor(toneOfRms(rms));
         monitor.startMonitoring();
         QVERIFY(monitor.isRunning());
-        QTRY_VERIFY_WITH_TIMEOUT(std::abs(monitor.level() - level) < 0.01, Wait);
+        QTRY_VERIFY_WITH_TIMEOUT(std::abs(monitor.level() - level) < 0.001, Wait);
         QCOMPARE(monitor.bars(), bars);
         monitor.stopMonitoring();
     }

@@ -143,15 +143,6 @@ private slots:
             QCOMPARE(WebRTCManager::peerConnectionStateName(WebRTCManager::peerConnectionStateFromNick(nick)), name);
         }
     }
-
-    void peerNumbersAreTheCallManagers()
-    {
-        QCOMPARE(WebRTCManager::peerConnectionStateFromNick(QStringLiteral("connected")), 2);
-        QCOMPARE(WebRTCManager::peerConnectionStateFromNick(QStringLiteral("disconnected")), 3);
-        QCOMPARE(WebRTCManager::peerConnectionStateFromNick(QStringLiteral("failed")), 4);
-        QCOMPARE(int(WebRTCManager::Offer), 0);
-        QCOMPARE(int(WebRTCManager::Answer), 2);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestWebRTCConversions)
