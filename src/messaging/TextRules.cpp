@@ -148,9 +148,9 @@ QString fileNameFromUrl(const QString &url)
         return fallback;
     const QString last = parts.last();
     const QStringList pieces = last.split(QLatin1Char('-'));
-    if (pieces.size() >= 3)
-        return pieces.mid(2).join(QLatin1Char('-'));
-    return last;
+    const QString name = pieces.size() >= 3 ? pieces.mid(2).join(QLatin1Char('-')) : last;
+    // "1-2-" leaves nothing to show; a card always gets a name.
+    return name.isEmpty() ? fallback : name;
 }
 
 QString displayName(const std::optional<QString> &name, const std::optional<QString> &lastName,
@@ -195,7 +195,9 @@ BubbleContent bubbleContent(const QString &content, const std::optional<QString>
     BubbleContent result;
     const bool startsWithClip = content.startsWith(paperclip);
     const std::optional<QString> link = extractedFileUrl(content, contentHost);
-    if (attachmentUrl) {
+    // An empty address is no attachment: a card for it could never open anything.
+    const bool attached = attachmentUrl && !attachmentUrl->isEmpty();
+    if (attached) {
         result.card = BubbleContent::Card::Download;
         result.cardUrl = *attachmentUrl;
         result.cardName = attachmentFileName.value_or(fileNameFromUrl(*attachmentUrl));
@@ -215,7 +217,7 @@ BubbleContent bubbleContent(const QString &content, const std::optional<QString>
             result.cardIcon = fileIcon(attachmentType);
         }
     }
-    if (!startsWithClip && !attachmentUrl && !link)
+    if (!startsWithClip && !attached && !link)
         result.text = content.trimmed();
     return result;
 }

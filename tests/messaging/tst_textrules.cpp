@@ -69,6 +69,7 @@ private slots:
         QTest::newRow("not an address") << "::not a url" << QStringLiteral("Файл");
         QTest::newRow("empty") << "" << QStringLiteral("Файл");
         QTest::newRow("no path") << "https://x.example" << QStringLiteral("Файл");
+        QTest::newRow("nothing after the prefix") << "https://x.example/1-2-" << QStringLiteral("Файл");
     }
     void fileNameFromLink()
     {
@@ -170,6 +171,8 @@ private slots:
             << "plan.txt" << "doc.text" << "";
         QTest::newRow("plain text trimmed")
             << "  \n Привет! \n" << OptString() << OptString() << OptString() << Card::None << "" << "" << "Привет!";
+        QTest::newRow("empty attachment address is none")
+            << "hello" << OptString("") << OptString() << OptString() << Card::None << "" << "" << "hello";
         QTest::newRow("white space only") << " \n " << OptString() << OptString() << OptString() << Card::None << ""
                                            << "" << "";
     }
