@@ -132,6 +132,23 @@ Item {
             compare(view.controller.newMessage, "")
         }
 
+        // Enter in the composer sends through the controller; the composer empties.
+        function test_enterInTheComposerSends() {
+            const list = openChat()
+            const before = list.count
+            const composer = find("composer")
+            composer.focusEditor()
+            tryVerify(() => composer.editorItem.textArea.activeFocus)
+            for (const c of "hello from the chat")
+                keyClick(c)
+            compare(view.controller.newMessage, "hello from the chat")
+            keyClick(Qt.Key_Return)
+            tryCompare(list, "count", before + 1, 10000)
+            compare(view.controller.newMessage, "")
+            compare(composer.message, "")
+            tryVerify(() => list.atYEnd, 5000)
+        }
+
         function test_failedSendNotice() {
             const list = openChat()
             AuthManager.logout()
