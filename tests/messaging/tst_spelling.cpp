@@ -203,6 +203,9 @@ private slots:
         const auto result = correct("ab x2 https://ab.example/ab λόγος", checker);
         QCOMPARE(result.text, "Ab ab x2 https://ab.example/ab λόγος.");
         QCOMPARE(checker.asked, QStringList({"Ab"}));
+        checker.asked.clear();
+        correct("AB aB Ab", checker);
+        QCOMPARE(checker.asked, QStringList({"Ab"}));
     }
 
     // Real dictionaries: each word is checked in the dictionary of its own script.
@@ -216,6 +219,8 @@ private slots:
         QTest::newRow("russian words in english text stay") << "Send the файл please" << "Send the файл please.";
         QTest::newRow("mixed, both corrected") << "Спосибо, recieve" << "Спасибо, receive.";
         QTest::newRow("correct text") << "Привет, как дела?" << "Привет, как дела?";
+        // Sound behaviour: abbreviations and names with inner capitals are not "corrected".
+        QTest::newRow("abbreviations") << "JSON и QML для ИП ВКонтакте" << "JSON и QML для ИП ВКонтакте.";
     }
 
     void enchantBothLanguages()

@@ -109,6 +109,17 @@ bool isCheckableWord(QStringView word)
     return letter;
 }
 
+// An upper-case letter after the first one marks an abbreviation or a name ("JSON", "ИП", "ВКонтакте"):
+// dictionaries do not know them and their suggestions ("SON", "ПИ") would only do harm.
+bool hasInnerCapital(QStringView word)
+{
+    for (qsizetype i = 1; i < word.size(); ++i) {
+        if (word.at(i).isUpper())
+            return true;
+    }
+    return false;
+}
+
 // The first suggestion that may replace a word of `script`: only letters of that same script, with
 // spaces, hyphens and apostrophes between them. A checker never turns a Russian word into an English
 // one or the reverse.
@@ -150,7 +161,7 @@ Word nextMisspelled(const QString &text, qsizetype offset, WordChecker &checker)
         if (end < 0)
             break;
         const QStringView word = QStringView(text).mid(start, end - start);
-        if (isCheckableWord(word)) {
+        if (isCheckableWord(word) && !hasInnerCapital(word)) {
             const WordScript script = scriptOf(word);
             if (script != WordScript::Other && checker.isMisspelled(word.toString(), script))
                 return {start, end - start, script};
