@@ -429,6 +429,24 @@ private slots:
         QVERIFY(!anna->notice().isEmpty());
     }
 
+    // Closing the chat while its load, upload and send are on the wire: their answers land nowhere.
+    void closedWhileRequestsRun()
+    {
+        auto anna = chat(m_anna, m_boris.id);
+        anna->setActive(true);
+        anna->attachPath(writeFile("late.txt", 5000));
+        anna->setNewMessage(QStringLiteral("sent by a closed chat"));
+        anna->sendMessage(); // waits for the upload
+        auto other = chat(m_anna, m_boris.id);
+        other->setNewMessage(QStringLiteral("also closed"));
+        other->sendMessage();
+        anna.reset();
+        other.reset();
+        // Later answers on the same connection come after the abandoned ones.
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(QCoro::waitFor(m_api->getConversations(m_anna.token)).ok());
+    }
+
     // Showing the chat loads once and then polls; hiding it stops the polls.
     void pollingStartsAndStops()
     {
