@@ -6,13 +6,10 @@
 #include <QQuickStyle>
 #include <QQuickItem>
 #include <QQuickWindow>
-#include <QtQml/qqmlextensionplugin.h>
+#include "QmlModules.h"
 
 #include <cstdio>
 
-Q_IMPORT_QML_PLUGIN(Orvane_ShellPlugin)
-Q_IMPORT_QML_PLUGIN(Orvane_SessionPlugin)
-Q_IMPORT_QML_PLUGIN(Orvane_UiPlugin)
 
 int main(int argc, char *argv[])
 {

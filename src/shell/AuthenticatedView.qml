@@ -3,6 +3,7 @@ import Orvane.Shell
 import QtQuick.Layouts
 import Orvane.Session
 import Orvane.Ui
+import Orvane.People
 
 // The signed-in window: icon sidebar, the section's page, and the open chat in the messages section.
 Item {
@@ -164,48 +165,27 @@ Item {
     }
     Component {
         id: friendsPage
-        SectionPlaceholder {
+        FriendsListView {
             objectName: "friendsPage"
             colors: view.colors
-            symbol: "person.2.fill"
-            caption: tr("Список друзей скоро появится", "Friends are coming soon")
+            language: view.language
+            onFriendSelected: (friendEntry) => nav.selectFriend(friendEntry)
         }
     }
     Component {
         id: settingsPage
-        SectionPlaceholder {
+        SettingsPageView {
             objectName: "settingsPage"
             colors: view.colors
-            symbol: "gearshape.fill"
-            caption: tr("Настройки скоро появятся", "Settings are coming soon")
+            language: view.language
         }
     }
     Component {
         id: profilePage
-        Item {
+        ProfilePageView {
             objectName: "profilePage"
-            RowLayout {
-                anchors { left: parent.left; right: parent.right; top: parent.top; margins: 16 }
-                Text {
-                    text: tr("Профиль", "Profile")
-                    font.pixelSize: 18
-                    font.weight: Font.DemiBold
-                    color: colors.foreground
-                }
-                Item { Layout.fillWidth: true }
-                GlassButton {
-                    objectName: "logoutButton"
-                    colors: view.colors
-                    text: tr("Выйти", "Logout")
-                    onClicked: AuthManager.logout()
-                }
-            }
-            SectionPlaceholder {
-                anchors.fill: parent
-                colors: view.colors
-                symbol: "person.circle.fill"
-                caption: tr("Профиль скоро появится", "Profile is coming soon")
-            }
+            colors: view.colors
+            language: view.language
         }
     }
 }

@@ -4,21 +4,9 @@
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QQuickStyle>
-#include <QtQml/qqmlextensionplugin.h>
+#include "QmlModules.h"
 #include <QtQuickTest>
 
-Q_IMPORT_QML_PLUGIN(Orvane_ShellPlugin)
-Q_IMPORT_QML_PLUGIN(Orvane_SessionPlugin)
-Q_IMPORT_QML_PLUGIN(Orvane_UiPlugin)
-#ifdef HAVE_ORVANE_PEOPLE
-Q_IMPORT_QML_PLUGIN(Orvane_PeoplePlugin)
-#endif
-#ifdef HAVE_ORVANE_MESSAGING
-Q_IMPORT_QML_PLUGIN(Orvane_MessagingPlugin)
-#endif
-#ifdef HAVE_ORVANE_COMPOSER
-Q_IMPORT_QML_PLUGIN(Orvane_Messaging_ComposerPlugin)
-#endif
 
 class Setup : public QObject
 {

@@ -17,13 +17,10 @@
 #include <QQuickWindow>
 #include <QSettings>
 #include <QTimer>
-#include <QtQml/qqmlextensionplugin.h>
+#include "QmlModules.h"
 
 #include <cstdio>
 
-Q_IMPORT_QML_PLUGIN(Orvane_ShellPlugin)
-Q_IMPORT_QML_PLUGIN(Orvane_SessionPlugin)
-Q_IMPORT_QML_PLUGIN(Orvane_UiPlugin)
 
 namespace {
 
