@@ -27,6 +27,8 @@ Item {
     signal callRequested(var friend)
     // The host's way to close the chat; no control of this view emits it.
     signal closed()
+    // After every successful load of the messages.
+    signal refreshNeeded()
 
     function tr(ru, en) { return language === "en" ? en : ru }
 
@@ -47,6 +49,7 @@ Item {
         language: root.language
         active: root.visible
         onFileDialogRequested: fileDialog.open()
+        onMessagesLoaded: root.refreshNeeded()
     }
 
     SpellingCorrector {
