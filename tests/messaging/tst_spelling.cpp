@@ -304,6 +304,15 @@ private slots:
         QVERIFY(finished.wait(30000));
         QCOMPARE(finished.size(), 1);
     }
+
+    // Declared last, so it runs last: the application ends while this check still runs in the background.
+    void checkStillRunningAtExit()
+    {
+        static SpellingCorrector corrector;
+        corrector.setText(QStringLiteral("пажалуйста, спосибо, сообщениее, учавствовать, карова").repeated(4));
+        corrector.check();
+        QVERIFY(corrector.busy());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSpelling)

@@ -2,6 +2,7 @@
 
 #include "EnchantChecker.h"
 
+#include <QCoreApplication>
 #include <QFutureWatcher>
 #include <QPointer>
 #include <QThreadPool>
@@ -36,6 +37,9 @@ void SpellingCorrector::warmUp()
 {
     static const bool started = [] {
         spellingPool()->start([] { EnchantChecker::forThread(); });
+        // Finish a running check and let the worker free its dictionaries while the application still
+        // exists, not while static data the rules use is being torn down.
+        qAddPostRoutine([] { spellingPool()->waitForDone(); });
         return true;
     }();
     Q_UNUSED(started);
