@@ -65,6 +65,7 @@ Item {
             compare(composer.hostText, "Hello world😄")
             verify(!button.showPicker)
             compare(composer.editorItem.textArea.text, "Hello world😄")
+            compare(composer.editorItem.textArea.cursorPosition, 5)
         }
 
         function test_sequenceIsInsertedWhole() {

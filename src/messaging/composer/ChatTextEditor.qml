@@ -39,6 +39,11 @@ Item {
     onTextChanged: {
         if (area.text === text)
             return
+        // An append (an emoji) is an edit like typing: it joins the undo history and leaves the caret alone.
+        if (text.length > area.length && text.startsWith(area.text)) {
+            area.insert(area.length, text.slice(area.length))
+            return
+        }
         const start = area.selectionStart
         const end = area.selectionEnd
         const cursor = area.cursorPosition
