@@ -1,5 +1,7 @@
 #include "AudioSettingsManager.h"
 
+#include "Preferences.h"
+
 #include <QCoreApplication>
 #include <QJSEngine>
 #include <QSettings>
@@ -10,7 +12,7 @@ namespace {
 
 QSettings preferences()
 {
-    return QSettings(QStringLiteral("TheOrvane"), QStringLiteral("Teams"));
+    return Preferences::store();
 }
 
 float unitValue(float value, float fallback)

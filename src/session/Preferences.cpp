@@ -7,7 +7,7 @@ namespace {
 
 QSettings settings()
 {
-    return QSettings(QStringLiteral("TheOrvane"), QStringLiteral("Teams"));
+    return Preferences::store();
 }
 
 } // namespace
@@ -72,4 +72,29 @@ void Preferences::setValue(const QString &key, const QVariant &value)
     auto s = settings();
     s.setValue(key, value);
     s.sync();
+}
+
+QString Preferences::profile()
+{
+    static const QString name = [] {
+        QString value = qEnvironmentVariable("THEORVANE_PROFILE");
+        // Only a plain name: it ends up in a file name and a keyring account.
+        value.removeIf([](QChar c) { return !c.isLetterOrNumber() && c != QLatin1Char('-') && c != QLatin1Char('_'); });
+        return value;
+    }();
+    return name;
+}
+
+QSettings Preferences::store()
+{
+    const QString name = profile();
+    return QSettings(QStringLiteral("TheOrvane"),
+                     name.isEmpty() ? QStringLiteral("Teams") : QStringLiteral("Teams-") + name);
+}
+
+QString Preferences::tokenAccount()
+{
+    const QString base = QStringLiteral("com.theorvane.teams.authToken");
+    const QString name = profile();
+    return name.isEmpty() ? base : base + QLatin1Char('.') + name;
 }

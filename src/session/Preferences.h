@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QSettings>
 #include <QVariant>
 #include <QtQml/qqmlregistration.h>
 
@@ -26,6 +27,13 @@ public:
     // Numbers outside [minimum, maximum] or not numbers at all give the default.
     Q_INVOKABLE static double numberValue(const QString &key, double defaultValue, double minimum, double maximum);
     Q_INVOKABLE static void setValue(const QString &key, const QVariant &value);
+
+    // The preferences store of this run. THEORVANE_PROFILE (development only) gives a second
+    // instance on the same desktop its own preferences ("Teams-<profile>") and its own stored
+    // token, so two demo members can run side by side.
+    static QSettings store();
+    static QString profile();
+    static QString tokenAccount();
 
 private:
     explicit Preferences(QObject *parent = nullptr);

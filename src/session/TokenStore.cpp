@@ -1,5 +1,7 @@
 #include "TokenStore.h"
 
+#include "Preferences.h"
+
 #include "Diagnostics.h"
 
 #include <QStringDecoder>
@@ -34,7 +36,7 @@ void TokenStore::load()
     enqueue(
         [] {
             auto *job = new QKeychain::ReadPasswordJob(service);
-            job->setKey(QString::fromLatin1(account));
+            job->setKey(Preferences::tokenAccount());
             return job;
         },
         [this](QKeychain::Job *job, bool timedOut) {
@@ -58,7 +60,7 @@ void TokenStore::save(const QString &token)
     enqueue(
         [data] {
             auto *job = new QKeychain::WritePasswordJob(service);
-            job->setKey(QString::fromLatin1(account));
+            job->setKey(Preferences::tokenAccount());
             job->setBinaryData(data);
             return job;
         },
@@ -79,7 +81,7 @@ void TokenStore::remove()
     enqueue(
         [] {
             auto *job = new QKeychain::DeletePasswordJob(service);
-            job->setKey(QString::fromLatin1(account));
+            job->setKey(Preferences::tokenAccount());
             return job;
         },
         [](QKeychain::Job *, bool) {});

@@ -1,6 +1,6 @@
 #include "MainNavigation.h"
 
-#include <QSettings>
+#include "Preferences.h"
 
 namespace {
 const char *const collapsedKey = "isSidebarCollapsed";
@@ -9,7 +9,7 @@ const char *const collapsedKey = "isSidebarCollapsed";
 MainNavigation::MainNavigation(QObject *parent)
     : QObject(parent)
 {
-    const QVariant stored = QSettings().value(collapsedKey);
+    const QVariant stored = Preferences::store().value(collapsedKey);
     // Only a real boolean counts; anything else stored there reads as "not collapsed".
     if (stored.typeId() == QMetaType::Bool)
         m_collapsed = stored.toBool();
@@ -34,7 +34,7 @@ void MainNavigation::setSidebarCollapsed(bool collapsed)
     if (m_collapsed == collapsed)
         return;
     m_collapsed = collapsed;
-    QSettings().setValue(collapsedKey, collapsed);
+    Preferences::store().setValue(collapsedKey, collapsed);
     emit isSidebarCollapsedChanged();
 }
 
