@@ -4,6 +4,7 @@ import QtQuick.Layouts
 import Orvane.Session
 import Orvane.Ui
 import Orvane.People
+import Orvane.Messaging
 
 // The signed-in window: icon sidebar, the section's page, and the open chat in the messages section.
 Item {
@@ -147,20 +148,26 @@ Item {
     }
     Component {
         id: chatPane
-        SectionPlaceholder {
+        ChatView {
             objectName: "chatPane"
+            friend: nav.chatFriend
             colors: view.colors
-            symbol: "bubble.left.fill"
-            caption: tr("Чат откроется здесь в следующей версии", "The chat opens here in a coming version")
+            language: view.language
+            isSidebarCollapsed: nav.isSidebarCollapsed
+            onToggleSidebar: nav.toggleSidebar()
+            onClosed: nav.selectedConversation.id ? nav.closeConversation() : nav.closeFriendChat()
         }
     }
     Component {
         id: messagesPage
-        SectionPlaceholder {
+        MessagesListView {
             objectName: "messagesPage"
             colors: view.colors
-            symbol: "bubble.left.fill"
-            caption: tr("Список бесед скоро появится", "Conversations are coming soon")
+            language: view.language
+            selectedConversation: nav.selectedConversation
+            selectedFriendId: nav.selectedFriendId
+            onConversationSelected: (conversation) => nav.selectConversation(conversation)
+            onNavigateToFriends: nav.navigateToFriends()
         }
     }
     Component {
