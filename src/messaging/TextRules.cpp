@@ -188,6 +188,15 @@ QString mimeTypeForFileName(const QString &fileName)
     return type.name();
 }
 
+namespace {
+// Links carry names percent-encoded ("Project%20plan.txt"); people should read the name itself.
+QString readableName(const QString &name)
+{
+    const QString decoded = QUrl::fromPercentEncoding(name.toUtf8());
+    return decoded.isEmpty() ? name : decoded;
+}
+} // namespace
+
 BubbleContent bubbleContent(const QString &content, const std::optional<QString> &attachmentUrl,
                             const std::optional<QString> &attachmentType,
                             const std::optional<QString> &attachmentFileName, const QString &contentHost)
@@ -200,7 +209,7 @@ BubbleContent bubbleContent(const QString &content, const std::optional<QString>
     if (attached) {
         result.card = BubbleContent::Card::Download;
         result.cardUrl = *attachmentUrl;
-        result.cardName = attachmentFileName.value_or(fileNameFromUrl(*attachmentUrl));
+        result.cardName = readableName(attachmentFileName.value_or(fileNameFromUrl(*attachmentUrl)));
         result.cardIcon = fileIconForUrl(*attachmentUrl);
     } else if (link) {
         result.card = BubbleContent::Card::Download;
@@ -208,7 +217,7 @@ BubbleContent bubbleContent(const QString &content, const std::optional<QString>
         if (const auto name = extractedFileName(content))
             result.cardName = *name;
         else
-            result.cardName = attachmentFileName.value_or(fileNameFromUrl(*link));
+            result.cardName = readableName(attachmentFileName.value_or(fileNameFromUrl(*link)));
         result.cardIcon = fileIconForUrl(*link);
     } else if (startsWithClip) {
         if (const auto name = extractedFileName(content)) {

@@ -160,6 +160,10 @@ private slots:
         QTest::newRow("attachment name from the link")
             << "caption" << OptString(fileUrl) << OptString() << OptString() << Card::Download << "report.pdf"
             << "doc.text" << "";
+        QTest::newRow("percent-encoded name reads plainly")
+            << "" << OptString(host + "/files/9-ab-Project%20plan%D0%AF.txt") << OptString("text/plain")
+            << OptString("Project%20plan%D0%AF.txt") << Card::Download << QString::fromUtf8("Project planЯ.txt")
+            << "doc" << "";
         QTest::newRow("lost link: unavailable card")
             << clip + " report.pdf (2.3 MB)" << OptString() << OptString("application/pdf") << OptString()
             << Card::Unavailable << "report.pdf" << "doc.text" << "";

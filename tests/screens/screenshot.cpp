@@ -3,12 +3,19 @@
 //
 //   orvane_screenshot --out FILE [--theme light|dark] [--lang ru|en] [--email E --password P]
 //                     [--section messages|friends|settings|profile] [--width W --height H]
+//                     [--chat ROW] [--compose TEXT] [--spell] [--attach FILE] [--emoji CATEGORY]
+//
+// --chat opens the conversation in that row of the list; --compose types into the composer, --spell runs the
+// spelling check on it, --attach picks a file, --emoji opens the emoji picker on a category (e.g. flags).
 //
 // With an e-mail and password it signs in first (against THEORVANE_SERVER_URL) and shows the signed-in
 // window. Preferences are written before the managers start, as a member's stored choice would be.
 #include "AuthManager.h"
 #include "FontSetup.h"
+#include "ChatController.h"
+#include "ConversationListModel.h"
 #include "MainNavigation.h"
+#include "SpellingCorrector.h"
 
 #include <QCommandLineParser>
 #include <QGuiApplication>
@@ -51,7 +58,12 @@ int main(int argc, char *argv[])
     const QCommandLineOption section(QStringLiteral("section"), QStringLiteral("section to show"), QStringLiteral("name"), QStringLiteral("messages"));
     const QCommandLineOption width(QStringLiteral("width"), QStringLiteral("window width"), QStringLiteral("px"), QStringLiteral("1200"));
     const QCommandLineOption height(QStringLiteral("height"), QStringLiteral("window height"), QStringLiteral("px"), QStringLiteral("800"));
-    parser.addOptions({out, theme, lang, email, password, section, width, height});
+    const QCommandLineOption chat(QStringLiteral("chat"), QStringLiteral("conversation row to open"), QStringLiteral("row"));
+    const QCommandLineOption compose(QStringLiteral("compose"), QStringLiteral("text for the composer"), QStringLiteral("text"));
+    const QCommandLineOption spell(QStringLiteral("spell"), QStringLiteral("run the spelling check"));
+    const QCommandLineOption attach(QStringLiteral("attach"), QStringLiteral("file to attach"), QStringLiteral("file"));
+    const QCommandLineOption emoji(QStringLiteral("emoji"), QStringLiteral("open the emoji picker on a category"), QStringLiteral("key"));
+    parser.addOptions({out, theme, lang, email, password, section, width, height, chat, compose, spell, attach, emoji});
     parser.process(app);
     if (!parser.isSet(out))
         parser.showHelp(2);
@@ -93,7 +105,36 @@ int main(int argc, char *argv[])
             if (auto *nav = window->findChild<MainNavigation *>())
                 nav->selectSection(MainNavigation::MainMenuItem(qMax(0, index)));
         });
-        grabAfter(window, 2500, file);
+        if (parser.isSet(chat)) {
+            // Open the conversation once the list has loaded, then stage the composer.
+            QTimer::singleShot(1200, window, [&, window] {
+                auto *list = window->findChild<ConversationListModel *>();
+                auto *nav = window->findChild<MainNavigation *>();
+                if (list && nav)
+                    nav->selectConversation(list->conversationAt(parser.value(chat).toInt()));
+            });
+            QTimer::singleShot(2200, window, [&, window] {
+                auto *controller = window->findChild<ChatController *>();
+                if (!controller)
+                    return;
+                if (parser.isSet(compose))
+                    controller->setNewMessage(parser.value(compose));
+                if (parser.isSet(attach))
+                    controller->fileSelected(QUrl::fromLocalFile(parser.value(attach)));
+                if (parser.isSet(spell)) {
+                    if (auto *speller = window->findChild<SpellingCorrector *>())
+                        QTimer::singleShot(100, speller, [speller] { speller->check(); });
+                }
+                if (parser.isSet(emoji)) {
+                    if (auto *button = window->findChild<QObject *>(QStringLiteral("emojiButton"))) {
+                        QObject *picker = button->parent();
+                        picker->setProperty("selectedCategory", parser.value(emoji));
+                        picker->setProperty("showPicker", true);
+                    }
+                }
+            });
+        }
+        grabAfter(window, parser.isSet(chat) ? 4000 : 2500, file);
     });
     auth.login(parser.value(email), parser.value(password));
     QTimer::singleShot(20000, &app, [] {
