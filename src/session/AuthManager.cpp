@@ -20,13 +20,18 @@ AuthManager::AuthManager(APIClient *api, QObject *parent)
             runLoopStep(m_loopId);
     });
 
-    connect(m_store, &TokenStore::loaded, this, [this] {
-        if (getToken())
-            checkSavedToken();
-        else
-            setCheckingToken(false);
-    }, Qt::SingleShotConnection);
-    m_store->load();
+    if (TokenStore::mayHaveStoredToken()) {
+        connect(m_store, &TokenStore::loaded, this, [this] {
+            if (getToken())
+                checkSavedToken();
+            else
+                setCheckingToken(false);
+        }, Qt::SingleShotConnection);
+        m_store->load();
+    } else {
+        // Known to hold no token: the login screen can show on the very first frame.
+        m_isCheckingToken = false;
+    }
 
     if (auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
         connect(app, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {

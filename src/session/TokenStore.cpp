@@ -23,7 +23,20 @@ std::optional<QString> decodeToken(const QByteArray &data)
     return text;
 }
 
+// Not the token: only whether one is stored, so a start without one needs no keyring round trip.
+const QString storedMarkerKey = QStringLiteral("hasStoredToken");
+
+void rememberStored(bool stored)
+{
+    Preferences::setValue(storedMarkerKey, stored);
+}
+
 } // namespace
+
+bool TokenStore::mayHaveStoredToken()
+{
+    return Preferences::boolValue(storedMarkerKey, true);
+}
 
 TokenStore::TokenStore(QObject *parent)
     : QObject(parent)
@@ -46,6 +59,9 @@ void TokenStore::load()
                     m_token = decodeToken(static_cast<QKeychain::ReadPasswordJob *>(job)->binaryData());
                 else
                     m_token.reset();
+                // A locked or absent keyring is not proof that nothing is stored.
+                if (m_token || (!timedOut && job->error() == QKeychain::EntryNotFound))
+                    rememberStored(m_token.has_value());
             }
             m_loaded = true;
             emit loaded();
@@ -56,6 +72,7 @@ void TokenStore::save(const QString &token)
 {
     m_changedSinceLoad = true;
     m_token = token.isEmpty() ? std::nullopt : std::optional<QString>(token);
+    rememberStored(m_token.has_value());
     const QByteArray data = token.toUtf8();
     enqueue(
         [data] {
@@ -69,6 +86,7 @@ void TokenStore::save(const QString &token)
             if (status != QKeychain::NoError) {
                 // The token stays in memory for this run only.
                 diag(QStringLiteral("Failed to save token: ") + QString::number(status));
+                rememberStored(false);
                 emit saveFailed(status);
             }
         });
@@ -78,6 +96,7 @@ void TokenStore::remove()
 {
     m_changedSinceLoad = true;
     m_token.reset();
+    rememberStored(false);
     enqueue(
         [] {
             auto *job = new QKeychain::DeletePasswordJob(service);

@@ -36,6 +36,9 @@ public:
     bool isIdle() const { return m_queue.empty() && !m_running; }
 
     void load();
+    // False only when this machine's last word was that no token is stored (a sign-out, or a read that
+    // found nothing): start-up then skips the keyring. Anything unsure answers true.
+    static bool mayHaveStoredToken();
     void save(const QString &token);
     void remove();
 
