@@ -147,6 +147,8 @@ int main(int argc, char *argv[])
     std::printf("bare_rss_mb=%.1f\n", settledRssMb(bare, {}, settle, 3000));
 
     ReferenceServer server;
+    QTemporaryDir signedInConfig; // fresh preferences: nothing there says "signed out"
+    settle.insert(QStringLiteral("XDG_CONFIG_HOME"), signedInConfig.path());
     if (server.start() && storeDemoToken(server)) {
         settle.insert(QStringLiteral("THEORVANE_SERVER_URL"), server.serverUrl());
         settle.insert(QStringLiteral("THEORVANE_CONTENT_URL"), server.contentUrl());
