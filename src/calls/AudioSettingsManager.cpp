@@ -20,6 +20,14 @@ float unitValue(float value, float fallback)
     return std::isfinite(value) ? std::clamp(value, 0.0f, 1.0f) : fallback;
 }
 
+float storedUnit(const QSettings &settings, const QString &key, float fallback)
+{
+    const QVariant stored = settings.value(key);
+    bool ok = false;
+    const float value = stored.isValid() ? stored.toFloat(&ok) : 0.0f;
+    return ok ? unitValue(value, fallback) : fallback;
+}
+
 } // namespace
 
 AudioSettingsManager::AudioSettingsManager(QObject *parent)
@@ -44,11 +52,9 @@ AudioSettingsManager *AudioSettingsManager::create(QQmlEngine *, QJSEngine *)
 void AudioSettingsManager::loadSettings()
 {
     QSettings settings = preferences();
-    // A stored 0 reads as "never set": the defaults come back.
-    const float volume = settings.value(QStringLiteral("callOutputVolume")).toFloat();
-    m_outputVolume = volume == 0.0f ? DefaultOutputVolume : unitValue(volume, DefaultOutputVolume);
-    const float sensitivity = settings.value(QStringLiteral("callInputSensitivity")).toFloat();
-    m_inputSensitivity = sensitivity == 0.0f ? DefaultInputSensitivity : unitValue(sensitivity, DefaultInputSensitivity);
+    // 0 is a valid volume and sensitivity: only a missing or malformed value gives the default.
+    m_outputVolume = storedUnit(settings, QStringLiteral("callOutputVolume"), DefaultOutputVolume);
+    m_inputSensitivity = storedUnit(settings, QStringLiteral("callInputSensitivity"), DefaultInputSensitivity);
     const QVariant mic = settings.value(QStringLiteral("callMicEnabledByDefault"));
     m_micEnabledByDefault = mic.isValid() ? mic.toBool() : true;
     emit outputVolumeChanged();

@@ -43,8 +43,10 @@ private slots:
         QTest::addColumn<float>("expectedSensitivity");
         QTest::addColumn<bool>("expectedMic");
         QTest::newRow("stored values") << QVariant(0.3f) << QVariant(0.9f) << QVariant(false) << 0.3f << 0.9f << false;
-        QTest::newRow("zero means default") << QVariant(0.0f) << QVariant(0.0f) << QVariant(true) << 0.8f << 0.5f
-                                            << true;
+        QTest::newRow("zero is a value") << QVariant(0.0f) << QVariant(0.0f) << QVariant(true) << 0.0f << 0.0f
+                                         << true;
+        QTest::newRow("malformed gives default") << QVariant(QStringLiteral("loud")) << QVariant(QStringLiteral(""))
+                                                 << QVariant() << 0.8f << 0.5f << true;
         QTest::newRow("out of range is clamped") << QVariant(4.0f) << QVariant(-2.0f) << QVariant() << 1.0f << 0.0f
                                                  << true;
         QTest::newRow("text flag") << QVariant() << QVariant() << QVariant(QStringLiteral("false")) << 0.8f << 0.5f
@@ -97,16 +99,18 @@ private slots:
         QVERIFY(!reloaded.micEnabledByDefault());
     }
 
-    void zeroVolumeIsStoredButComesBackAsDefault()
+    void zeroSurvivesRestart()
     {
         {
             AudioSettingsManager settings(nullptr);
             settings.setOutputVolume(0.0f);
+            settings.setInputSensitivity(0.0f);
             QCOMPARE(settings.outputVolume(), 0.0f);
         }
         QCOMPARE(store().value(QStringLiteral("callOutputVolume")).toFloat(), 0.0f);
         AudioSettingsManager reloaded(nullptr);
-        QCOMPARE(reloaded.outputVolume(), 0.8f);
+        QCOMPARE(reloaded.outputVolume(), 0.0f);
+        QCOMPARE(reloaded.inputSensitivity(), 0.0f);
     }
 };
 

@@ -1,0 +1,619 @@
+#include "CallManager.h"
+
+#include "AuthManager.h"
+#include "CallAPIClient.h"
+#include "Diagnostics.h"
+
+#include <QCoreApplication>
+#include <QJSEngine>
+
+#include <gst/gst.h>
+
+namespace {
+
+QString errorText(const APIError &error)
+{
+    return error.description();
+}
+
+} // namespace
+
+CallManager::CallManager(CallAPIClient *api, WebRTCManager *webRTC, TokenProvider token, QObject *parent)
+    : QObject(parent)
+    , m_api(api)
+    , m_webRTC(webRTC)
+    , m_token(std::move(token))
+{
+    m_pollingTimer.setInterval(pollingIntervalMs);
+    m_statusTimer.setInterval(statusIntervalMs);
+    m_iceCandidateTimer.setInterval(iceIntervalMs);
+    m_durationTimer.setInterval(1000);
+    m_idleTimer.setSingleShot(true);
+    m_idleTimer.setInterval(idleReturnMs);
+
+    connect(&m_pollingTimer, &QTimer::timeout, this, [this] { checkIncomingCalls(); });
+    connect(&m_statusTimer, &QTimer::timeout, this, [this] { checkCallStatus(); });
+    connect(&m_iceCandidateTimer, &QTimer::timeout, this, [this] { fetchIceCandidates(); });
+    connect(&m_durationTimer, &QTimer::timeout, this, [this] { setCallDuration(m_callDuration + 1); });
+    connect(&m_idleTimer, &QTimer::timeout, this, [this] {
+        if (m_status == CallManagerStatus::Ended)
+            setStatus(CallManagerStatus::Idle);
+    });
+
+    // The media session reports on the GUI thread; the manager may be gone by then.
+    QPointer<CallManager> self(this);
+    m_webRTC->onIceCandidate = [self](const WebRTCManager::IceCandidate &candidate) {
+        if (self)
+            self->handleLocalCandidate(candidate);
+    };
+    m_webRTC->onConnectionStateChanged = [self](int state) {
+        if (self)
+            self->handleConnectionState(state);
+    };
+    m_isMuted = m_webRTC->isMuted();
+}
+
+CallManager::~CallManager()
+{
+    stopAudio();
+    if (m_webRTC) {
+        m_webRTC->onIceCandidate = nullptr;
+        m_webRTC->onConnectionStateChanged = nullptr;
+    }
+}
+
+CallManager *CallManager::shared()
+{
+    static CallManager *instance = new CallManager(
+        CallAPIClient::shared(), WebRTCManager::shared(), [] { return AuthManager::shared().getToken(); },
+        QCoreApplication::instance());
+    return instance;
+}
+
+CallManager *CallManager::create(QQmlEngine *, QJSEngine *)
+{
+    CallManager *instance = shared();
+    QJSEngine::setObjectOwnership(instance, QJSEngine::CppOwnership);
+    return instance;
+}
+
+void CallManager::registerWithAuth()
+{
+    AuthManager::shared().setCallPollingProvider([]() -> IncomingCallPolling * { return CallManager::shared(); });
+}
+
+// Incoming poll
+
+void CallManager::startPolling()
+{
+    if (m_isPolling)
+        return;
+    m_isPolling = true;
+    m_pollingTimer.start();
+}
+
+void CallManager::stopPolling()
+{
+    m_isPolling = false;
+    m_pollingTimer.stop();
+}
+
+QCoro::Task<> CallManager::checkIncomingCalls()
+{
+    const auto token = m_token();
+    if (!token) {
+        stopPolling();
+        co_return;
+    }
+    if (m_currentCallId || m_incomingInFlight)
+        co_return;
+    m_incomingInFlight = true;
+    ++m_incomingRequests;
+    QPointer<CallManager> self(this);
+    auto result = co_await m_api->checkIncomingCall(*token);
+    if (!self)
+        co_return;
+    m_incomingInFlight = false;
+    if (!result) {
+        diag(QStringLiteral("[CallManager] Polling error: ") + errorText(result.error()));
+        co_return;
+    }
+    // A call that began while the request was out is not interrupted by a stale report.
+    if (m_currentCallId || !result.value().incomingCall)
+        co_return;
+    setIncomingCall(result.value().incomingCall);
+    emit incomingCallReceived();
+}
+
+// Placing, answering, declining, ending
+
+void CallManager::beginFlow()
+{
+    m_idleTimer.stop();
+    m_pendingIceCandidates.clear();
+}
+
+QCoro::Task<bool> CallManager::initiateCall(QString calleeId)
+{
+    const auto token = m_token();
+    if (!token)
+        co_return false;
+    diag(QStringLiteral("[CallManager] Initiating call to: ") + calleeId);
+    beginFlow();
+    m_currentCalleeId = calleeId;
+    m_answerSet = false;
+    m_processedCandidates.clear();
+    setStatus(CallManagerStatus::Initiating);
+
+    QPointer<CallManager> self(this);
+    QPointer<WebRTCManager> webRTC = m_webRTC;
+    const bool allowed = co_await webRTC->microphonePermission();
+    if (!self || !webRTC)
+        co_return false;
+    if (!allowed) {
+        diag(QStringLiteral("[CallManager] ❌ No microphone access!"));
+        setStatus(CallManagerStatus::Error);
+        co_return false;
+    }
+    diag(QStringLiteral("[CallManager] ✅ Microphone access granted"));
+    webRTC->createPeerConnection();
+    const auto offer = co_await webRTC->offer();
+    if (!self || !webRTC)
+        co_return false;
+    if (m_status != CallManagerStatus::Initiating) // ended or replaced while the offer was made
+        co_return false;
+    if (!offer) {
+        setStatus(CallManagerStatus::Error);
+        co_return false;
+    }
+
+    auto result = co_await m_api->initiateCall(*token, calleeId, offer->sdp);
+    if (!self)
+        co_return false;
+    if (m_status != CallManagerStatus::Initiating) {
+        // The member hung up while the server was placing the call: do not leave it ringing there.
+        if (result && result.value().success && result.value().callId)
+            m_api->endCall(*token, *result.value().callId);
+        co_return false;
+    }
+    if (!result) {
+        diag(QStringLiteral("[CallManager] Initiate call error: ") + errorText(result.error()));
+        setStatus(CallManagerStatus::Error);
+        m_webRTC->close();
+        co_return false;
+    }
+    const CallResponse &response = result.value();
+    if (response.success && response.callId) {
+        setCurrentCallId(*response.callId);
+        setStatus(CallManagerStatus::Ringing);
+        flushPendingIceCandidates();
+        startCallPolls();
+        co_return true;
+    }
+    setStatus(response.error == QStringLiteral("busy") ? CallManagerStatus::Busy : CallManagerStatus::Error);
+    m_webRTC->close();
+    co_return false;
+}
+
+QCoro::Task<bool> CallManager::answerCall(QString callId)
+{
+    const auto token = m_token();
+    if (!token)
+        co_return false;
+    diag(QStringLiteral("[CallManager] Answering call: ") + callId);
+    beginFlow();
+    setStatus(CallManagerStatus::Connecting);
+    QPointer<CallManager> self(this);
+    QPointer<WebRTCManager> webRTC = m_webRTC;
+    webRTC->createPeerConnection();
+
+    if (!m_incomingCall || !m_incomingCall->offer) {
+        diag(QStringLiteral("[CallManager] No offer found in incoming call"));
+        setStatus(CallManagerStatus::Error);
+        webRTC->close();
+        co_return false;
+    }
+    diag(QStringLiteral("[CallManager] Setting remote description (offer)"));
+    bool applied = false;
+    if (webRTC->hasPeerConnection())
+        applied = co_await webRTC->remoteDescription({WebRTCManager::Offer, *m_incomingCall->offer});
+    if (!self || !webRTC)
+        co_return false;
+    if (m_status != CallManagerStatus::Connecting)
+        co_return false;
+    if (!applied) {
+        diag(QStringLiteral("[CallManager] Failed to set remote description"));
+        setStatus(CallManagerStatus::Error);
+        webRTC->close();
+        co_return false;
+    }
+    diag(QStringLiteral("[CallManager] Creating answer"));
+    const auto answer = co_await webRTC->answer();
+    if (!self || !webRTC)
+        co_return false;
+    if (m_status != CallManagerStatus::Connecting)
+        co_return false;
+    if (!answer) {
+        diag(QStringLiteral("[CallManager] Failed to create answer"));
+        setStatus(CallManagerStatus::Error);
+        webRTC->close();
+        co_return false;
+    }
+    diag(QStringLiteral("[CallManager] Sending answer to server"));
+    auto result = co_await m_api->answerCall(*token, callId, answer->sdp);
+    if (!self)
+        co_return false;
+    if (m_status != CallManagerStatus::Connecting) {
+        if (result && result.value().success)
+            m_api->endCall(*token, callId);
+        co_return false;
+    }
+    if (!result) {
+        diag(QStringLiteral("[CallManager] Answer call error: ") + errorText(result.error()));
+        setStatus(CallManagerStatus::Error);
+        m_webRTC->close();
+        co_return false;
+    }
+    if (!result.value().success) {
+        diag(QStringLiteral("[CallManager] Server rejected answer"));
+        setStatus(CallManagerStatus::Error);
+        m_webRTC->close();
+        co_return false;
+    }
+    diag(QStringLiteral("[CallManager] Call answered successfully!"));
+    setCurrentCallId(callId);
+    setStatus(CallManagerStatus::Active);
+    setIncomingCall(std::nullopt);
+    startDurationTimer();
+    flushPendingIceCandidates();
+    startCallPolls();
+    co_return true;
+}
+
+QCoro::Task<> CallManager::declineCall(QString callId)
+{
+    const auto token = m_token();
+    if (!token)
+        co_return;
+    QPointer<CallManager> self(this);
+    auto result = co_await m_api->declineCall(*token, callId);
+    if (!self)
+        co_return;
+    if (!result)
+        diag(QStringLiteral("[CallManager] Decline call error: ") + errorText(result.error()));
+    // A call answered meanwhile in another flow is not the one declined.
+    if (m_currentCallId)
+        co_return;
+    setIncomingCall(std::nullopt);
+    setStatus(CallManagerStatus::Idle);
+}
+
+QCoro::Task<> CallManager::endCall()
+{
+    const auto token = m_token();
+    if (!token || !m_currentCallId) {
+        // A call still being placed or answered has no id yet: its media goes too.
+        if (m_status == CallManagerStatus::Initiating || m_status == CallManagerStatus::Connecting)
+            m_webRTC->close();
+        resetCallState();
+        co_return;
+    }
+    const QString callId = *m_currentCallId;
+    diag(QStringLiteral("[CallManager] Ending call: ") + callId);
+    m_webRTC->close();
+    stopAudio();
+    stopAllTimers();
+    QPointer<CallManager> self(this);
+    auto result = co_await m_api->endCall(*token, callId);
+    if (!self)
+        co_return;
+    if (result)
+        diag(QStringLiteral("[CallManager] Call ended on server"));
+    else
+        diag(QStringLiteral("[CallManager] End call error: ") + errorText(result.error()));
+    // A new call placed while the request was out keeps its state.
+    if (m_currentCallId == callId || !m_currentCallId)
+        if (m_status != CallManagerStatus::Initiating && m_status != CallManagerStatus::Connecting)
+            resetCallState();
+}
+
+void CallManager::placeCall(const QString &calleeId) { initiateCall(calleeId); }
+void CallManager::answer(const QString &callId) { answerCall(callId); }
+void CallManager::decline(const QString &callId) { declineCall(callId); }
+void CallManager::hangUp() { endCall(); }
+
+void CallManager::resetCallState()
+{
+    setCurrentCallId(std::nullopt);
+    m_currentCalleeId.reset();
+    setStatus(CallManagerStatus::Ended);
+    setCallDuration(0);
+    setIncomingCall(std::nullopt);
+    m_answerSet = false;
+    m_processedCandidates.clear();
+    m_pendingIceCandidates.clear();
+    m_idleTimer.start();
+}
+
+// Status and ICE polls
+
+void CallManager::startCallPolls()
+{
+    m_statusTimer.start();
+    m_iceCandidateTimer.start();
+}
+
+void CallManager::stopAllTimers()
+{
+    m_statusTimer.stop();
+    m_durationTimer.stop();
+    m_iceCandidateTimer.stop();
+}
+
+QCoro::Task<> CallManager::checkCallStatus()
+{
+    const auto token = m_token();
+    if (!token || !m_currentCallId || m_statusInFlight)
+        co_return;
+    const QString callId = *m_currentCallId;
+    m_statusInFlight = true;
+    QPointer<CallManager> self(this);
+    auto result = co_await m_api->getCallStatus(*token, callId);
+    if (!self)
+        co_return;
+    m_statusInFlight = false;
+    if (!result) {
+        diag(QStringLiteral("[CallManager] Status polling error: ") + errorText(result.error()));
+        co_return;
+    }
+    // An answer about a call that is no longer the current one changes nothing.
+    if (!result.value().call || m_currentCallId != callId)
+        co_return;
+    const QString status = result.value().call->status;
+    if (status == QStringLiteral("active")) {
+        if (m_status == CallManagerStatus::Ringing) {
+            diag(QStringLiteral("[CallManager] Call answered by callee"));
+            setStatus(CallManagerStatus::Active);
+            startDurationTimer();
+            startAudio();
+        }
+    } else if (status == QStringLiteral("declined")) {
+        diag(QStringLiteral("[CallManager] Call was declined"));
+        setStatus(CallManagerStatus::Declined);
+        stopAllTimers();
+        m_webRTC->close();
+        stopAudio();
+        setCurrentCallId(std::nullopt);
+    } else if (status == QStringLiteral("missed")) {
+        diag(QStringLiteral("[CallManager] Call was missed"));
+        setStatus(CallManagerStatus::NoAnswer);
+        stopAllTimers();
+        m_webRTC->close();
+        stopAudio();
+        setCurrentCallId(std::nullopt);
+    } else if (status == QStringLiteral("ended")) {
+        diag(QStringLiteral("[CallManager] Call ended by other party"));
+        setStatus(CallManagerStatus::Ended);
+        stopAllTimers();
+        m_webRTC->close();
+        stopAudio();
+        setCurrentCallId(std::nullopt);
+    }
+}
+
+QCoro::Task<> CallManager::fetchIceCandidates()
+{
+    const auto token = m_token();
+    if (!token || !m_currentCallId || m_iceInFlight)
+        co_return;
+    const QString callId = *m_currentCallId;
+    m_iceInFlight = true;
+    QPointer<CallManager> self(this);
+    auto result = co_await m_api->getCallStatus(*token, callId);
+    if (!self)
+        co_return;
+    m_iceInFlight = false;
+    if (!result) {
+        diag(QStringLiteral("[CallManager] Fetch ICE candidates error: ") + errorText(result.error()));
+        co_return;
+    }
+    if (!result.value().call || m_currentCallId != callId)
+        co_return;
+    const CallData &call = *result.value().call;
+    const bool isCaller = call.isCaller.value_or(true);
+    if (isCaller && !m_answerSet && call.answer) {
+        diag(QStringLiteral("[CallManager] Got answer from callee, setting remote description"));
+        // Set before the outcome is known: the answer is applied at most once per call.
+        m_answerSet = true;
+        if (!m_webRTC || !m_webRTC->hasPeerConnection()) {
+            diag(QStringLiteral("[CallManager] Failed to set remote answer"));
+        } else {
+            m_webRTC->setRemoteDescription({WebRTCManager::Answer, *call.answer}, [](bool ok) {
+                diag(ok ? QStringLiteral("[CallManager] Remote answer set successfully!")
+                        : QStringLiteral("[CallManager] Failed to set remote answer"));
+            });
+        }
+    }
+    const auto &list = isCaller ? call.calleeCandidates : call.callerCandidates;
+    if (list)
+        addRemoteCandidates(*list);
+}
+
+void CallManager::addRemoteCandidates(const QList<IceCandidate> &candidates)
+{
+    for (const IceCandidate &entry : candidates) {
+        if (m_processedCandidates.contains(entry.candidate))
+            continue;
+        m_processedCandidates.insert(entry.candidate);
+        const auto candidate = WebRTCManager::dictToIceCandidate(entry.toDictionary().toVariantMap());
+        if (!candidate || !m_webRTC)
+            continue;
+        diag(QStringLiteral("[CallManager] Adding remote ICE candidate"));
+        m_webRTC->addIceCandidate(*candidate);
+        ++m_remoteCandidatesAdded;
+    }
+}
+
+// Local candidates and connection state
+
+void CallManager::handleLocalCandidate(const WebRTCManager::IceCandidate &candidate)
+{
+    const QJsonObject dict = QJsonObject::fromVariantMap(WebRTCManager::iceCandidateToDict(candidate));
+    if (m_currentCallId) {
+        if (m_token())
+            postIceCandidate(*m_currentCallId, dict);
+        return;
+    }
+    // Found while the offer or answer is still on its way to the server.
+    if (m_status == CallManagerStatus::Initiating || m_status == CallManagerStatus::Connecting)
+        m_pendingIceCandidates.append(dict);
+}
+
+void CallManager::flushPendingIceCandidates()
+{
+    if (!m_currentCallId)
+        return;
+    const QList<QJsonObject> pending = std::exchange(m_pendingIceCandidates, {});
+    for (const QJsonObject &dict : pending)
+        postIceCandidate(*m_currentCallId, dict);
+}
+
+QCoro::Task<> CallManager::postIceCandidate(QString callId, QJsonObject candidate)
+{
+    const auto token = m_token();
+    if (!token)
+        co_return;
+    auto result = co_await m_api->sendIceCandidate(*token, callId, candidate);
+    // Only a log line follows: nothing of the manager is touched, so it may be gone.
+    if (result)
+        diag(QStringLiteral("[CallManager] ICE candidate sent to server"));
+    else
+        diag(QStringLiteral("[CallManager] Failed to send ICE candidate: ") + errorText(result.error()));
+}
+
+void CallManager::handleConnectionState(int state)
+{
+    diag(QStringLiteral("[CallManager] WebRTC connection state: ") + QString::number(state));
+    switch (state) {
+    case WebRTCManager::Connected:
+        diag(QStringLiteral("[CallManager] WebRTC connected!"));
+        // A connection that outlives its call (ended, declined) does not bring the call back.
+        if (!m_currentCallId && m_status != CallManagerStatus::Initiating
+            && m_status != CallManagerStatus::Connecting)
+            return;
+        if (m_status != CallManagerStatus::Active) {
+            setStatus(CallManagerStatus::Active);
+            startDurationTimer();
+        }
+        break;
+    case WebRTCManager::Disconnected:
+        diag(QStringLiteral("[CallManager] WebRTC disconnected - waiting for reconnect..."));
+        break;
+    case WebRTCManager::Failed:
+        diag(QStringLiteral("[CallManager] WebRTC failed - audio may still work via server relay"));
+        break;
+    default:
+        break;
+    }
+}
+
+// Duration and the local capture engine
+
+void CallManager::startDurationTimer()
+{
+    setCallDuration(0);
+    m_durationTimer.start();
+}
+
+void CallManager::startAudio()
+{
+    if (m_audioEngine || !m_webRTC)
+        return;
+    // A capture stream held open for the call, its buffers dropped; the call's audio itself
+    // flows through the media session.
+    const QString description = m_webRTC->config().sourceDescription
+        + QStringLiteral(" ! audioconvert ! audio/x-raw,format=F32LE ! fakesink sync=false");
+    GError *error = nullptr;
+    GstElement *engine = gst_parse_launch(description.toUtf8().constData(), &error);
+    if (error || !engine || gst_element_set_state(engine, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+        const QString message = error ? QString::fromUtf8(error->message) : QStringLiteral("cannot start capture");
+        if (error)
+            g_error_free(error);
+        if (engine) {
+            gst_element_set_state(engine, GST_STATE_NULL);
+            gst_object_unref(engine);
+        }
+        diag(QStringLiteral("[CallManager] Failed to start audio engine: ") + message);
+        return;
+    }
+    m_audioEngine = engine;
+    diag(QStringLiteral("[CallManager] Audio engine started"));
+}
+
+void CallManager::stopAudio()
+{
+    if (!m_audioEngine)
+        return;
+    gst_element_set_state(m_audioEngine, GST_STATE_NULL);
+    gst_object_unref(m_audioEngine);
+    m_audioEngine = nullptr;
+}
+
+// Published fields
+
+void CallManager::setStatus(CallManagerStatus status)
+{
+    if (m_status == status)
+        return;
+    m_status = status;
+    emit callStatusChanged();
+}
+
+void CallManager::setCurrentCallId(std::optional<QString> id)
+{
+    if (m_currentCallId == id)
+        return;
+    m_currentCallId = std::move(id);
+    emit currentCallIdChanged();
+}
+
+void CallManager::setIncomingCall(std::optional<IncomingCallData> call)
+{
+    if (m_incomingCall == call)
+        return;
+    m_incomingCall = std::move(call);
+    emit incomingCallChanged();
+}
+
+void CallManager::setCallDuration(int seconds)
+{
+    if (m_callDuration == seconds)
+        return;
+    m_callDuration = seconds;
+    emit callDurationChanged();
+}
+
+void CallManager::setMuted(bool muted)
+{
+    if (m_webRTC)
+        m_webRTC->setMuted(muted);
+    if (m_isMuted == muted)
+        return;
+    m_isMuted = muted;
+    emit isMutedChanged();
+}
+
+QVariantMap CallManager::incomingCallMap() const
+{
+    if (!m_incomingCall)
+        return {};
+    QVariantMap map;
+    map.insert(QStringLiteral("id"), m_incomingCall->id);
+    if (const auto &caller = m_incomingCall->caller) {
+        map.insert(QStringLiteral("callerId"), caller->id);
+        map.insert(QStringLiteral("callerName"), caller->name.value_or(QString()));
+        map.insert(QStringLiteral("callerUsername"), caller->username.value_or(QString()));
+        map.insert(QStringLiteral("callerAvatar"), caller->avatar.value_or(QString()));
+    }
+    return map;
+}

@@ -1,0 +1,161 @@
+#pragma once
+
+#include "CallRecords.h"
+#include "IncomingCallPolling.h"
+#include "WebRTCManager.h"
+
+#include <QJsonObject>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <QString>
+#include <QTimer>
+#include <QVariantMap>
+#include <QtQml/qqmlregistration.h>
+
+#include <QCoro/QCoroTask>
+
+#include <functional>
+#include <optional>
+
+class CallAPIClient;
+class QQmlEngine;
+class QJSEngine;
+typedef struct _GstElement GstElement;
+
+// Signalling of one-to-one voice calls over the polled calls endpoint: places, answers, declines
+// and ends calls, drives the WebRTC session through offer, answer and ICE, and keeps the status
+// and duration the call windows observe. All state lives on the GUI thread.
+class CallManager : public QObject, public IncomingCallPolling
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
+    Q_PROPERTY(QString currentCallId READ currentCallIdString NOTIFY currentCallIdChanged)
+    Q_PROPERTY(QString callStatus READ callStatusName NOTIFY callStatusChanged)
+    Q_PROPERTY(QVariantMap incomingCall READ incomingCallMap NOTIFY incomingCallChanged)
+    Q_PROPERTY(bool isMuted READ isMuted WRITE setMuted NOTIFY isMutedChanged)
+    Q_PROPERTY(int callDuration READ callDuration NOTIFY callDurationChanged)
+
+public:
+    using TokenProvider = std::function<std::optional<QString>()>;
+
+    static constexpr int pollingIntervalMs = 2000;
+    static constexpr int statusIntervalMs = 1000;
+    static constexpr int iceIntervalMs = 1000;
+    static constexpr int idleReturnMs = 2000;
+
+    // One manager per signed-in member; tests run two side by side, each with its own media session.
+    CallManager(CallAPIClient *api, WebRTCManager *webRTC, TokenProvider token, QObject *parent);
+    ~CallManager() override;
+
+    // The instance of the run: CallAPIClient::shared(), WebRTCManager::shared(), AuthManager's token.
+    static CallManager *shared();
+    static CallManager *create(QQmlEngine *, QJSEngine *);
+    // Hands the shared instance to AuthManager as its incoming-call poll; call once at start-up.
+    static void registerWithAuth();
+
+    // IncomingCallPolling
+    void startPolling() override;
+    void stopPolling() override;
+    bool isPolling() const { return m_isPolling; }
+
+    QCoro::Task<bool> initiateCall(QString calleeId);
+    QCoro::Task<bool> answerCall(QString callId);
+    QCoro::Task<> declineCall(QString callId);
+    QCoro::Task<> endCall();
+
+    // The same flows for QML, which watches callStatus instead of a result.
+    Q_INVOKABLE void placeCall(const QString &calleeId);
+    Q_INVOKABLE void answer(const QString &callId);
+    Q_INVOKABLE void decline(const QString &callId);
+    Q_INVOKABLE void hangUp();
+
+    std::optional<QString> currentCallId() const { return m_currentCallId; }
+    QString currentCallIdString() const { return m_currentCallId.value_or(QString()); }
+    CallManagerStatus status() const { return m_status; }
+    QString callStatusName() const { return rawValue(m_status); }
+    const std::optional<IncomingCallData> &incomingCall() const { return m_incomingCall; }
+    QVariantMap incomingCallMap() const;
+    bool isMuted() const { return m_isMuted; }
+    // Mute silences what this side sends.
+    void setMuted(bool muted);
+    int callDuration() const { return m_callDuration; }
+    std::optional<QString> currentCalleeId() const { return m_currentCalleeId; }
+    bool answerSet() const { return m_answerSet; }
+    QList<QJsonObject> pendingIceCandidates() const { return m_pendingIceCandidates; }
+    bool isAudioEngineRunning() const { return m_audioEngine != nullptr; }
+    WebRTCManager *webRTC() const { return m_webRTC; }
+
+    // For tests: whether the return to idle after a reset is still to come, and the poll steps run
+    // directly (each is what one timer tick does).
+    bool isIdleReturnPending() const { return m_idleTimer.isActive(); }
+    bool isDurationTimerRunning() const { return m_durationTimer.isActive(); }
+    bool isStatusPollRunning() const { return m_statusTimer.isActive(); }
+    QCoro::Task<> checkIncomingCalls();
+    QCoro::Task<> checkCallStatus();
+    QCoro::Task<> fetchIceCandidates();
+    // Counts of requests sent, so tests can tell a skipped poll from one that found nothing.
+    int incomingPollRequestCount() const { return m_incomingRequests; }
+    int remoteCandidatesAdded() const { return m_remoteCandidatesAdded; }
+
+signals:
+    void currentCallIdChanged();
+    void callStatusChanged();
+    void incomingCallChanged();
+    void isMutedChanged();
+    void callDurationChanged();
+    // The incoming poll found a call; the call windows show it (an open window stays as it is).
+    void incomingCallReceived();
+
+private:
+    void handleLocalCandidate(const WebRTCManager::IceCandidate &candidate);
+    void handleConnectionState(int state);
+    QCoro::Task<> postIceCandidate(QString callId, QJsonObject candidate);
+    void flushPendingIceCandidates();
+    void addRemoteCandidates(const QList<IceCandidate> &candidates);
+
+    void setStatus(CallManagerStatus status);
+    void setCurrentCallId(std::optional<QString> id);
+    void setIncomingCall(std::optional<IncomingCallData> call);
+    void setCallDuration(int seconds);
+    void startDurationTimer();
+    void startCallPolls();
+    void stopAllTimers();
+    void resetCallState();
+    void startAudio();
+    void stopAudio();
+    // Placing or answering begins: forget what an earlier call left behind.
+    void beginFlow();
+
+    CallAPIClient *m_api;
+    QPointer<WebRTCManager> m_webRTC;
+    TokenProvider m_token;
+
+    std::optional<QString> m_currentCallId;
+    CallManagerStatus m_status = CallManagerStatus::Idle;
+    std::optional<IncomingCallData> m_incomingCall;
+    bool m_isMuted = false;
+    int m_callDuration = 0;
+    bool m_isPolling = false;
+    std::optional<QString> m_currentCalleeId;
+    bool m_answerSet = false;
+    QSet<QString> m_processedCandidates;
+    // Local candidates found before the server gave the call id; posted once it is known.
+    QList<QJsonObject> m_pendingIceCandidates;
+    GstElement *m_audioEngine = nullptr;
+
+    QTimer m_pollingTimer;
+    QTimer m_durationTimer;
+    QTimer m_statusTimer;
+    QTimer m_iceCandidateTimer;
+    QTimer m_idleTimer;
+    // A tick is skipped while the previous one still waits for the server, so a slow server
+    // never piles up requests.
+    bool m_incomingInFlight = false;
+    bool m_statusInFlight = false;
+    bool m_iceInFlight = false;
+    int m_incomingRequests = 0;
+    int m_remoteCandidatesAdded = 0;
+};
