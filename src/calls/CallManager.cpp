@@ -215,8 +215,11 @@ QCoro::Task<bool> CallManager::answerCall(QString callId)
     }
     diag(QStringLiteral("[CallManager] Setting remote description (offer)"));
     bool applied = false;
-    if (webRTC->hasPeerConnection())
-        applied = co_await webRTC->remoteDescription({WebRTCManager::Offer, *m_incomingCall->offer});
+    if (webRTC->hasPeerConnection()) {
+        // A named description: GCC 12 destroys a braced temporary inside co_await twice.
+        WebRTCManager::SessionDescription offer{WebRTCManager::Offer, *m_incomingCall->offer};
+        applied = co_await webRTC->remoteDescription(std::move(offer));
+    }
     if (!self || !webRTC)
         co_return false;
     if (m_status != CallManagerStatus::Connecting)

@@ -1,0 +1,412 @@
+// Two call managers in one process, signed in as two demo members of the reference server on
+// 127.0.0.1, call each other with test tones as microphones and appsinks as speakers.
+#include "APIClient.h"
+#include "AudioProbe.h"
+#include "CallAPIClient.h"
+#include "CallManager.h"
+#include "Diagnostics.h"
+#include "ReferenceServer.h"
+#include "WebRTCManager.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <QCoro/QCoroTask>
+
+#include <gst/gst.h>
+
+#include <memory>
+
+namespace {
+
+constexpr int Wait = 20000; // generous: a loaded machine must not fail a correct call
+
+MediaConfig toneConfig(int frequency)
+{
+    MediaConfig config;
+    config.sourceDescription = QStringLiteral("audiotestsrc is-live=true wave=sine freq=%1 volume=0.3").arg(frequency);
+    config.sinkDescription = AudioProbe::sinkDescription();
+    config.iceAddress = QStringLiteral("127.0.0.1");
+    return config;
+}
+
+// One signed-in member with its own media session and call manager.
+struct Side
+{
+    Side(CallAPIClient *api, QString memberId, QString memberToken, int frequency)
+        : id(std::move(memberId))
+        , token(std::move(memberToken))
+        , tone(frequency)
+        , media(std::make_unique<WebRTCManager>(toneConfig(frequency)))
+        , calls(std::make_unique<CallManager>(api, media.get(), [this]() -> std::optional<QString> {
+              if (signedOut)
+                  return std::nullopt;
+              return token;
+          }, nullptr))
+    {
+    }
+    ~Side()
+    {
+        // A case that failed half-way must not leave the member busy on the server for the next.
+        if (calls && calls->currentCallId())
+            QCoro::waitFor(calls->endCall());
+        calls.reset();
+        media->close();
+    }
+
+    QString id;
+    QString token;
+    int tone;
+    bool signedOut = false;
+    std::unique_ptr<WebRTCManager> media;
+    std::unique_ptr<CallManager> calls;
+    AudioProbe probe;
+};
+
+std::vector<float> nextAudio(AudioProbe &probe, int ms)
+{
+    const size_t wanted = size_t(AudioProbe::Rate) * size_t(ms) / 1000;
+    probe.clear();
+    QDeadlineTimer deadline(Wait);
+    while (probe.sampleCount() < wanted && !deadline.hasExpired())
+        QTest::qWait(20);
+    return probe.sampleCount() >= wanted ? probe.lastSamples(wanted) : std::vector<float>{};
+}
+
+QStringList candidateLines(const std::optional<QList<IceCandidate>> &list)
+{
+    QStringList lines;
+    for (const IceCandidate &c : list.value_or(QList<IceCandidate>{}))
+        lines.append(c.candidate);
+    return lines;
+}
+
+} // namespace
+
+class TestCallManagerEndToEnd : public QObject
+{
+    Q_OBJECT
+
+    ReferenceServer m_server;
+    std::unique_ptr<CallAPIClient> m_calls;
+    QHash<QString, std::pair<QString, QString>> m_members; // name → (id, token)
+    QStringList m_log;
+
+    static std::optional<std::pair<QString, QString>> signIn(const QString &serverUrl, const QString &email)
+    {
+        APIClient api(serverUrl);
+        const auto result = QCoro::waitFor(api.login(email, QStringLiteral("demo1234")));
+        if (!result || !result.value().token || !result.value().user)
+            return std::nullopt;
+        return std::make_pair(result.value().user->id, *result.value().token);
+    }
+
+    std::unique_ptr<Side> side(const QString &name, int tone, CallAPIClient *api = nullptr)
+    {
+        const auto &[id, token] = m_members.value(name);
+        return std::make_unique<Side>(api ? api : m_calls.get(), id, token, tone);
+    }
+
+    int logged(const QString &line) const { return int(m_log.count(line)); }
+
+    // Anna calls Boris and Boris answers: both active. Returns the call id.
+    QString connect(Side &anna, Side &boris, qint64 *answerToActiveMs = nullptr)
+    {
+        boris.calls->startPolling();
+        if (!QCoro::waitFor(anna.calls->initiateCall(boris.id)))
+            return {};
+        const QString callId = anna.calls->currentCallId().value_or(QString());
+        if (anna.calls->status() != CallManagerStatus::Ringing)
+            return {};
+        if (!QTest::qWaitFor([&] { return boris.calls->incomingCall() && boris.calls->incomingCall()->id == callId; },
+                             Wait))
+            return {};
+        QElapsedTimer clock;
+        clock.start();
+        if (!QCoro::waitFor(boris.calls->answerCall(callId)))
+            return {};
+        if (!QTest::qWaitFor([&] {
+                return anna.calls->status() == CallManagerStatus::Active
+                    && anna.media->connectionState() == WebRTCManager::Connected
+                    && boris.media->connectionState() == WebRTCManager::Connected;
+            }, Wait))
+            return {};
+        if (answerToActiveMs)
+            *answerToActiveMs = clock.elapsed();
+        return callId;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        qputenv("THEORVANE_STUN_SERVERS", "");
+        qputenv("THEORVANE_ICE_ADDRESS", "127.0.0.1");
+        gst_init(nullptr, nullptr);
+        setDiagnosticsSink([this](const QString &line) {
+            m_log.append(line);
+            if (qEnvironmentVariableIsSet("CALLS_VERBOSE"))
+                fprintf(stderr, "%s\n", qPrintable(line));
+        });
+        QVERIFY2(m_server.start(), qPrintable(m_server.error()));
+        m_calls = std::make_unique<CallAPIClient>(m_server.serverUrl());
+        for (const QString name : {"anna", "boris", "maria"}) {
+            const auto member = signIn(m_server.serverUrl(), name + QStringLiteral("@demo.theorvane.example"));
+            QVERIFY2(member, qPrintable(name));
+            m_members.insert(name, *member);
+        }
+    }
+
+    void cleanupTestCase() { setDiagnosticsSink({}); }
+
+    void init() { m_log.clear(); }
+
+    void cleanup() { QTRY_COMPARE_WITH_TIMEOUT(WebRTCManager::alivePipelineCount(), 0, 5000); }
+
+    void callConnectsAndEitherSideHangsUp_data()
+    {
+        QTest::addColumn<bool>("callerHangsUp");
+        QTest::newRow("caller hangs up") << true;
+        QTest::newRow("callee hangs up") << false;
+    }
+
+    void callConnectsAndEitherSideHangsUp()
+    {
+        QFETCH(bool, callerHangsUp);
+        auto anna = side(QStringLiteral("anna"), 440);
+        auto boris = side(QStringLiteral("boris"), 880);
+
+        // Candidates found before the server gave each side the call id.
+        int annaEarly = -1, borisEarly = -1;
+        QStringList annaPending, borisPending;
+        QObject::connect(anna->calls.get(), &CallManager::callStatusChanged, [&] {
+            if (anna->calls->status() == CallManagerStatus::Ringing) {
+                annaEarly = int(anna->calls->pendingIceCandidates().size());
+                for (const auto &c : anna->calls->pendingIceCandidates())
+                    annaPending.append(c.value(QStringLiteral("candidate")).toString());
+            }
+        });
+        QObject::connect(boris->calls.get(), &CallManager::callStatusChanged, [&] {
+            if (boris->calls->status() == CallManagerStatus::Active) {
+                borisEarly = int(boris->calls->pendingIceCandidates().size());
+                for (const auto &c : boris->calls->pendingIceCandidates())
+                    borisPending.append(c.value(QStringLiteral("candidate")).toString());
+            }
+        });
+
+        qint64 answerToActive = 0;
+        const QString callId = connect(*anna, *boris, &answerToActive);
+        QVERIFY(!callId.isEmpty());
+        qInfo("answer to both connected: %lld ms", answerToActive);
+        QCOMPARE(boris->calls->status(), CallManagerStatus::Active);
+        QCOMPARE(boris->calls->currentCallId(), callId);
+        QVERIFY(!boris->calls->incomingCall());
+        QVERIFY(anna->calls->isDurationTimerRunning());
+        QVERIFY(boris->calls->isDurationTimerRunning());
+
+        // Each side hears the other's tone, not its own; skip the half second where the
+        // echo canceller and gain control settle.
+        for (Side *listener : {anna.get(), boris.get()}) {
+            QTRY_VERIFY_WITH_TIMEOUT(listener->media->hasRemoteAudioTrack(), Wait);
+            QVERIFY(listener->probe.attach(listener->media->pipeline()));
+        }
+        nextAudio(anna->probe, 500);
+        nextAudio(boris->probe, 500);
+        for (Side *listener : {anna.get(), boris.get()}) {
+            const int expected = listener == anna.get() ? boris->tone : anna->tone;
+            const std::vector<float> heard = nextAudio(listener->probe, 400);
+            QVERIFY(!heard.empty());
+            const double db = AudioProbe::rmsDbfs(heard);
+            const double hz = AudioProbe::frequency(heard);
+            QVERIFY2(db > -30, qPrintable(QStringLiteral("level %1 dBFS").arg(db)));
+            QVERIFY2(std::abs(hz - expected) <= expected * 0.05,
+                     qPrintable(QStringLiteral("heard %1 Hz, expected %2 Hz").arg(hz).arg(expected)));
+        }
+
+        // Both sides' early candidates reached the server once the call id was known.
+        QVERIFY(annaEarly >= 0 && borisEarly >= 0);
+        QVERIFY2(annaEarly + borisEarly > 0, "no candidate was found before the call id: the check proves nothing");
+        QVERIFY(anna->calls->pendingIceCandidates().isEmpty());
+        QVERIFY(boris->calls->pendingIceCandidates().isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(([&] {
+            const auto status = QCoro::waitFor(m_calls->getCallStatus(anna->token, callId));
+            if (!status || !status.value().call)
+                return false;
+            const QStringList caller = candidateLines(status.value().call->callerCandidates);
+            const QStringList callee = candidateLines(status.value().call->calleeCandidates);
+            return std::all_of(annaPending.begin(), annaPending.end(), [&](auto &l) { return caller.contains(l); })
+                && std::all_of(borisPending.begin(), borisPending.end(), [&](auto &l) { return callee.contains(l); });
+        }()), Wait);
+
+        // The answer is applied once however many polls report it, and a remote candidate listed
+        // again, even under another sdpMid, is added once; a new one is added.
+        for (int i = 0; i < 3; ++i) {
+            QCoro::waitFor(anna->calls->fetchIceCandidates());
+            QCoro::waitFor(boris->calls->fetchIceCandidates());
+        }
+        QCOMPARE(logged(QStringLiteral("[CallManager] Got answer from callee, setting remote description")), 1);
+        QCOMPARE(logged(QStringLiteral("[CallManager] Remote answer set successfully!")), 1);
+        QVERIFY(anna->calls->answerSet());
+        const int annaAdded = anna->calls->remoteCandidatesAdded();
+        QVERIFY(annaAdded > 0);
+        const auto status = QCoro::waitFor(m_calls->getCallStatus(boris->token, callId));
+        QVERIFY(status && status.value().call && status.value().call->calleeCandidates);
+        const QString known = status.value().call->calleeCandidates->first().candidate;
+        QVERIFY(QCoro::waitFor(m_calls->sendIceCandidate(
+            boris->token, callId,
+            {{"candidate", known}, {"sdpMid", "other"}, {"sdpMLineIndex", 0}})));
+        QCoro::waitFor(anna->calls->fetchIceCandidates());
+        QCOMPARE(anna->calls->remoteCandidatesAdded(), annaAdded);
+        QVERIFY(QCoro::waitFor(m_calls->sendIceCandidate(
+            boris->token, callId,
+            {{"candidate", "candidate:9 1 UDP 1 127.0.0.1 9 typ host"}, {"sdpMid", "0"}, {"sdpMLineIndex", 0}})));
+        QCoro::waitFor(anna->calls->fetchIceCandidates());
+        QCoro::waitFor(anna->calls->fetchIceCandidates());
+        QCOMPARE(anna->calls->remoteCandidatesAdded(), annaAdded + 1);
+
+        // While a call is in progress the incoming poll sends nothing.
+        const int requests = boris->calls->incomingPollRequestCount();
+        QCoro::waitFor(boris->calls->checkIncomingCalls());
+        QCOMPARE(boris->calls->incomingPollRequestCount(), requests);
+
+        // The duration counts while the call runs.
+        QTRY_VERIFY_WITH_TIMEOUT(anna->calls->callDuration() >= 1 && boris->calls->callDuration() >= 1, Wait);
+
+        Side &hanger = callerHangsUp ? *anna : *boris;
+        Side &other = callerHangsUp ? *boris : *anna;
+        QCoro::waitFor(hanger.calls->endCall());
+        QCOMPARE(hanger.calls->status(), CallManagerStatus::Ended);
+        QVERIFY(!hanger.calls->currentCallId());
+        QCOMPARE(hanger.calls->callDuration(), 0);
+        QVERIFY(!hanger.media->hasPeerConnection());
+        QVERIFY(!hanger.calls->isAudioEngineRunning());
+        QCOMPARE(logged(QStringLiteral("[CallManager] Call ended on server")), 1);
+
+        QTRY_COMPARE_WITH_TIMEOUT(other.calls->status(), CallManagerStatus::Ended, Wait);
+        QVERIFY(!other.calls->currentCallId());
+        QVERIFY(!other.media->hasPeerConnection());
+        QVERIFY(!other.calls->isAudioEngineRunning());
+        QVERIFY(!other.calls->isStatusPollRunning());
+        QCOMPARE(logged(QStringLiteral("[CallManager] Call ended by other party")), 1);
+
+        // The side that hung up returns to idle; the other keeps "ended" for its window.
+        QTRY_COMPARE_WITH_TIMEOUT(hanger.calls->status(), CallManagerStatus::Idle, Wait);
+        QCOMPARE(other.calls->status(), CallManagerStatus::Ended);
+        QVERIFY(!other.calls->isIdleReturnPending());
+        anna->probe.detach();
+        boris->probe.detach();
+    }
+
+    void calleeDeclines()
+    {
+        auto anna = side(QStringLiteral("anna"), 440);
+        auto boris = side(QStringLiteral("boris"), 880);
+        boris->calls->startPolling();
+        QVERIFY(QCoro::waitFor(anna->calls->initiateCall(boris->id)));
+        const QString callId = *anna->calls->currentCallId();
+        QSignalSpy shown(boris->calls.get(), &CallManager::incomingCallReceived);
+        QTRY_VERIFY_WITH_TIMEOUT(boris->calls->incomingCall() && boris->calls->incomingCall()->id == callId, Wait);
+        QCOMPARE(boris->calls->incomingCallMap().value(QStringLiteral("callerId")).toString(), anna->id);
+
+        QCoro::waitFor(boris->calls->declineCall(callId));
+        QCOMPARE(boris->calls->status(), CallManagerStatus::Idle);
+        QVERIFY(!boris->calls->incomingCall());
+
+        QTRY_COMPARE_WITH_TIMEOUT(anna->calls->status(), CallManagerStatus::Declined, Wait);
+        QVERIFY(!anna->calls->currentCallId());
+        QVERIFY(!anna->media->hasPeerConnection());
+        QVERIFY(!anna->calls->isStatusPollRunning());
+        QCOMPARE(logged(QStringLiteral("[CallManager] Call was declined")), 1);
+        // A declined call is not reported again.
+        shown.clear();
+        QCoro::waitFor(boris->calls->checkIncomingCalls());
+        QCOMPARE(shown.size(), 0);
+        QVERIFY(!boris->calls->incomingCall());
+    }
+
+    void secondCallerGetsBusy()
+    {
+        auto anna = side(QStringLiteral("anna"), 440);
+        auto maria = side(QStringLiteral("maria"), 660);
+        auto boris = side(QStringLiteral("boris"), 880);
+        QVERIFY(QCoro::waitFor(anna->calls->initiateCall(boris->id)));
+        QVERIFY(!QCoro::waitFor(maria->calls->initiateCall(boris->id)));
+        QCOMPARE(maria->calls->status(), CallManagerStatus::Busy);
+        QVERIFY(!maria->calls->currentCallId());
+        QVERIFY(!maria->media->hasPeerConnection());
+        // Anna's call is untouched and can be cancelled.
+        QCOMPARE(anna->calls->status(), CallManagerStatus::Ringing);
+        QCoro::waitFor(anna->calls->endCall());
+        QCOMPARE(anna->calls->status(), CallManagerStatus::Ended);
+    }
+
+    void unansweredCallBecomesNoAnswer()
+    {
+        ReferenceServer quick;
+        QVERIFY2(quick.start({QStringLiteral("--ring-timeout"), QStringLiteral("2")}), qPrintable(quick.error()));
+        CallAPIClient api(quick.serverUrl());
+        const auto a = signIn(quick.serverUrl(), QStringLiteral("anna@demo.theorvane.example"));
+        const auto b = signIn(quick.serverUrl(), QStringLiteral("boris@demo.theorvane.example"));
+        QVERIFY(a && b);
+        Side anna(&api, a->first, a->second, 440);
+        QVERIFY(QCoro::waitFor(anna.calls->initiateCall(b->first)));
+        QTRY_COMPARE_WITH_TIMEOUT(anna.calls->status(), CallManagerStatus::NoAnswer, Wait);
+        QVERIFY(!anna.calls->currentCallId());
+        QVERIFY(!anna.media->hasPeerConnection());
+        QVERIFY(!anna.calls->isStatusPollRunning());
+        QCOMPARE(logged(QStringLiteral("[CallManager] Call was missed")), 1);
+        // It stays until the next operation.
+        QVERIFY(!anna.calls->isIdleReturnPending());
+        anna.calls.reset();
+        quick.stop();
+        // Restore the shared server's address for the cases after this one.
+        qputenv("THEORVANE_SERVER_URL", m_server.serverUrl().toUtf8());
+    }
+
+    // A reset returns to idle 2 s later, unless a call was started in between.
+    void idleReturnSparesANewCall()
+    {
+        auto anna = side(QStringLiteral("anna"), 440);
+        auto boris = side(QStringLiteral("boris"), 880);
+        QCoro::waitFor(anna->calls->endCall());
+        QCOMPARE(anna->calls->status(), CallManagerStatus::Ended);
+        QVERIFY(anna->calls->isIdleReturnPending());
+        QTRY_COMPARE_WITH_TIMEOUT(anna->calls->status(), CallManagerStatus::Idle, Wait);
+
+        QCoro::waitFor(anna->calls->endCall());
+        QVERIFY(anna->calls->isIdleReturnPending());
+        QSignalSpy statuses(anna->calls.get(), &CallManager::callStatusChanged);
+        QVERIFY(QCoro::waitFor(anna->calls->initiateCall(boris->id)));
+        QVERIFY(!anna->calls->isIdleReturnPending());
+        QCOMPARE(anna->calls->status(), CallManagerStatus::Ringing);
+        // Past the moment the old return to idle was due: the call still rings.
+        QTest::qWait(CallManager::idleReturnMs + 500);
+        QCOMPARE(anna->calls->status(), CallManagerStatus::Ringing);
+        QVERIFY(!anna->calls->callStatusName().isEmpty());
+        QCoro::waitFor(anna->calls->endCall());
+    }
+
+    // Without a token nothing is sent and nothing but a reset happens.
+    void signedOutDoesNothing()
+    {
+        auto anna = side(QStringLiteral("anna"), 440);
+        anna->signedOut = true;
+        QSignalSpy statuses(anna->calls.get(), &CallManager::callStatusChanged);
+        QVERIFY(!QCoro::waitFor(anna->calls->initiateCall(m_members.value("boris").first)));
+        QVERIFY(!QCoro::waitFor(anna->calls->answerCall(QStringLiteral("x"))));
+        QCoro::waitFor(anna->calls->declineCall(QStringLiteral("x")));
+        QCOMPARE(statuses.size(), 0);
+        QVERIFY(!anna->media->hasPeerConnection());
+        anna->calls->startPolling();
+        anna->calls->startPolling();
+        QVERIFY(anna->calls->isPolling());
+        QCoro::waitFor(anna->calls->checkIncomingCalls());
+        QVERIFY(!anna->calls->isPolling()); // the poll stops itself without a token
+        QCOMPARE(anna->calls->incomingPollRequestCount(), 0);
+        QCoro::waitFor(anna->calls->endCall());
+        QCOMPARE(anna->calls->status(), CallManagerStatus::Ended);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCallManagerEndToEnd)
+#include "tst_callmanager_e2e.moc"
