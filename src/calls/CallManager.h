@@ -71,6 +71,12 @@ public:
     Q_INVOKABLE void answer(const QString &callId);
     Q_INVOKABLE void decline(const QString &callId);
     Q_INVOKABLE void hangUp();
+    // Speaker off silences what this side plays.
+    Q_INVOKABLE void setSpeakerEnabled(bool enabled)
+    {
+        if (m_webRTC)
+            m_webRTC->setSpeakerEnabled(enabled);
+    }
 
     std::optional<QString> currentCallId() const { return m_currentCallId; }
     QString currentCallIdString() const { return m_currentCallId.value_or(QString()); }

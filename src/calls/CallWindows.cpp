@@ -1,0 +1,277 @@
+#include "CallWindows.h"
+
+#include "AuthManager.h"
+#include "CallAPIClient.h"
+#include "CallStateManager.h"
+#include "ServerConfig.h"
+
+#include <QJSEngine>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickWindow>
+
+#include <canberra.h>
+
+namespace {
+
+QPointer<CallWindows> &applicationInstance()
+{
+    static QPointer<CallWindows> instance;
+    return instance;
+}
+
+} // namespace
+
+CallWindows::CallWindows(CallManager *calls, CallAPIClient *api, CallManager::TokenProvider token,
+                         QQmlEngine *engine, QObject *parent)
+    : QObject(parent)
+    , m_calls(calls)
+    , m_api(api)
+    , m_token(std::move(token))
+    , m_engine(engine)
+{
+    m_ringtone.setInterval(ringtoneIntervalMs);
+    m_ringback.setInterval(ringbackIntervalMs);
+    m_incomingCheck.setInterval(incomingCheckIntervalMs);
+    connect(&m_ringtone, &QTimer::timeout, this, [this] { playSound("phone-incoming-call"); });
+    connect(&m_ringback, &QTimer::timeout, this, [this] { playSound("phone-outgoing-calling"); });
+    connect(&m_incomingCheck, &QTimer::timeout, this, [this] { checkIncomingCallStatus(); });
+    connect(m_calls, &CallManager::incomingCallReceived, this, &CallWindows::showIncoming);
+
+    ca_context *context = nullptr;
+    // No sound server is no reason to refuse calls: the windows simply stay silent.
+    if (ca_context_create(&context) == CA_SUCCESS) {
+        ca_context_change_props(context, CA_PROP_APPLICATION_NAME, "TheOrvane Teams", nullptr);
+        m_canberra = context;
+    }
+}
+
+CallWindows::~CallWindows()
+{
+    if (m_outgoing) {
+        // Its call is not under way any more as far as the other screens can know.
+        CallStateManager::shared()->setActiveCallFriendId({});
+        CallStateManager::shared()->setCallState(CallStateManager::None);
+    }
+    if (m_incoming)
+        delete m_incoming.data();
+    if (m_outgoing)
+        delete m_outgoing.data();
+    if (m_canberra)
+        ca_context_destroy(static_cast<ca_context *>(m_canberra));
+}
+
+CallWindows *CallWindows::create(QQmlEngine *engine, QJSEngine *)
+{
+    QPointer<CallWindows> &instance = applicationInstance();
+    if (!instance) {
+        instance = new CallWindows(CallManager::shared(), CallAPIClient::shared(),
+                                   [] { return AuthManager::shared().getToken(); }, engine, engine);
+    }
+    QJSEngine::setObjectOwnership(instance, QJSEngine::CppOwnership);
+    return instance;
+}
+
+void CallWindows::install(QQmlEngine *engine)
+{
+    CallManager::registerWithAuth();
+    create(engine, engine);
+}
+
+QObject *CallWindows::incomingWindow() const
+{
+    return m_incoming.data();
+}
+
+QObject *CallWindows::outgoingWindow() const
+{
+    return m_outgoing.data();
+}
+
+QString CallWindows::displayName(const QVariantMap &friendMap)
+{
+    const QString name = friendMap.value(QStringLiteral("name")).toString().trimmed();
+    const QString lastName = friendMap.value(QStringLiteral("lastName")).toString().trimmed();
+    const QString full = QStringList{name, lastName}.join(QLatin1Char(' ')).trimmed();
+    if (!full.isEmpty())
+        return full;
+    const QString username = friendMap.value(QStringLiteral("username")).toString();
+    return username.isEmpty() ? QStringLiteral("Unknown") : QStringLiteral("@") + username;
+}
+
+QUrl CallWindows::avatarUrl(const QString &avatar)
+{
+    if (avatar.isEmpty())
+        return {};
+    if (avatar.startsWith(QStringLiteral("http")))
+        return QUrl(avatar);
+    const QString content = ServerConfig::current().contentURL;
+    return content.isEmpty() ? QUrl() : QUrl(content + (avatar.startsWith(QLatin1Char('/')) ? avatar.mid(1) : avatar));
+}
+
+QQuickWindow *CallWindows::createWindow(const QString &type, const QVariantMap &properties)
+{
+    if (!m_engine)
+        return nullptr;
+    QQmlComponent component(m_engine, QUrl(QStringLiteral("qrc:/qt/qml/Orvane/Calls/%1.qml").arg(type)));
+    QVariantMap initial = properties;
+    initial.insert(QStringLiteral("controller"), QVariant::fromValue<QObject *>(this));
+    initial.insert(QStringLiteral("calls"), QVariant::fromValue<QObject *>(m_calls.data()));
+    QObject *object = component.createWithInitialProperties(initial);
+    auto *window = qobject_cast<QQuickWindow *>(object);
+    if (!window) {
+        qWarning("%s", qPrintable(component.errorString()));
+        delete object;
+        return nullptr;
+    }
+    QJSEngine::setObjectOwnership(window, QJSEngine::CppOwnership);
+    window->show();
+    window->raise();
+    window->requestActivate();
+    return window;
+}
+
+void CallWindows::playSound(const char *eventId)
+{
+    ++m_soundsPlayed;
+    if (m_canberra)
+        ca_context_play(static_cast<ca_context *>(m_canberra), 0, CA_PROP_EVENT_ID, eventId, nullptr);
+}
+
+// Outgoing
+
+void CallWindows::startCall(const QVariantMap &friendMap)
+{
+    const QString friendId = friendMap.value(QStringLiteral("id")).toString();
+    if (friendId.isEmpty() || !m_calls)
+        return;
+    CallStateManager *state = CallStateManager::shared();
+    if (state->isCallingFriend(friendId)) {
+        // That friend's call is already under way: show its window, never place a second call.
+        if (m_outgoing) {
+            m_outgoing->raise();
+            m_outgoing->requestActivate();
+        }
+        return;
+    }
+    endOutgoing();
+    state->setActiveCallFriendId(friendId);
+    state->setCallState(CallStateManager::Connecting);
+    m_outgoingFriendId = friendId;
+    m_outgoing = createWindow(QStringLiteral("OutgoingCallWindow"), {{QStringLiteral("friendData"), friendMap}});
+    emit outgoingWindowChanged();
+    playSound("phone-outgoing-calling");
+    m_ringback.start();
+}
+
+void CallWindows::endOutgoing()
+{
+    m_ringback.stop();
+    CallStateManager::shared()->setActiveCallFriendId({});
+    CallStateManager::shared()->setCallState(CallStateManager::None);
+    m_outgoingFriendId.clear();
+    if (QQuickWindow *window = m_outgoing.data()) {
+        m_outgoing.clear();
+        window->setProperty("closedByController", true);
+        window->close();
+        window->deleteLater();
+        emit outgoingWindowChanged();
+    }
+}
+
+// Incoming
+
+void CallWindows::showIncoming()
+{
+    if (m_incoming || !m_calls || !m_calls->incomingCall())
+        return;
+    m_incomingCallId = m_calls->incomingCall()->id;
+    m_incoming = createWindow(QStringLiteral("IncomingCallWindow"),
+                              {{QStringLiteral("call"), m_calls->incomingCallMap()}});
+    if (!m_incoming) {
+        m_incomingCallId.reset();
+        return;
+    }
+    emit incomingWindowChanged();
+    playSound("phone-incoming-call");
+    m_ringtone.start();
+    m_incomingCheck.start();
+}
+
+void CallWindows::answerIncoming()
+{
+    m_ringtone.stop();
+    m_incomingCheck.stop();
+    if (m_incomingCallId)
+        answerFlow(*m_incomingCallId);
+}
+
+QCoro::Task<> CallWindows::answerFlow(QString callId)
+{
+    QPointer<CallWindows> self(this);
+    bool answered = false;
+    if (m_calls)
+        answered = co_await m_calls->answerCall(callId);
+    if (!self)
+        co_return;
+    if (answered && m_incoming)
+        m_incoming->setProperty("answered", true);
+    else
+        closeIncoming();
+}
+
+void CallWindows::declineIncoming()
+{
+    m_ringtone.stop();
+    m_incomingCheck.stop();
+    if (m_incomingCallId)
+        declineFlow(*m_incomingCallId);
+    else
+        closeIncoming();
+}
+
+QCoro::Task<> CallWindows::declineFlow(QString callId)
+{
+    QPointer<CallWindows> self(this);
+    if (m_calls)
+        co_await m_calls->declineCall(callId);
+    if (self)
+        closeIncoming();
+}
+
+void CallWindows::closeIncoming()
+{
+    m_ringtone.stop();
+    m_incomingCheck.stop();
+    m_incomingCallId.reset();
+    if (QQuickWindow *window = m_incoming.data()) {
+        m_incoming.clear();
+        window->setProperty("closedByController", true);
+        window->close();
+        window->deleteLater();
+        emit incomingWindowChanged();
+    }
+}
+
+QCoro::Task<> CallWindows::checkIncomingCallStatus()
+{
+    const auto token = m_token();
+    if (!token || !m_incomingCallId || !m_incoming || m_incoming->property("answered").toBool()
+        || m_incomingCheckInFlight)
+        co_return;
+    const QString callId = *m_incomingCallId;
+    m_incomingCheckInFlight = true;
+    QPointer<CallWindows> self(this);
+    auto result = co_await m_api->getCallStatus(*token, callId);
+    if (!self)
+        co_return;
+    m_incomingCheckInFlight = false;
+    if (!result || !result.value().call || m_incomingCallId != callId || !m_incoming
+        || m_incoming->property("answered").toBool())
+        co_return;
+    const QString status = result.value().call->status;
+    // The caller hung up, or the ring time ran out: stop ringing for a call nobody is making.
+    if (status == QStringLiteral("ended") || status == QStringLiteral("missed")
+        || status == QStringLiteral("declined"))
+        closeIncoming();
+}

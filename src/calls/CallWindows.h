@@ -1,0 +1,91 @@
+#pragma once
+
+#include "CallManager.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+#include <QUrl>
+#include <QVariantMap>
+#include <QtQml/qqmlregistration.h>
+
+#include <optional>
+
+class CallAPIClient;
+class QQmlEngine;
+class QJSEngine;
+class QQuickWindow;
+
+// Opens and closes the call windows: the incoming window when the call manager's poll reports a
+// call, the outgoing window when the member calls a friend. Plays the ringtone and ring-back.
+class CallWindows : public QObject
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
+    Q_PROPERTY(QObject *incomingWindow READ incomingWindow NOTIFY incomingWindowChanged)
+    Q_PROPERTY(QObject *outgoingWindow READ outgoingWindow NOTIFY outgoingWindowChanged)
+
+public:
+    static constexpr int ringtoneIntervalMs = 2000;
+    static constexpr int ringbackIntervalMs = 3000;
+    static constexpr int incomingCheckIntervalMs = 2000;
+
+    CallWindows(CallManager *calls, CallAPIClient *api, CallManager::TokenProvider token, QQmlEngine *engine,
+                QObject *parent);
+    ~CallWindows() override;
+
+    // The application's instance, for the engine that shows the main window.
+    static CallWindows *create(QQmlEngine *engine, QJSEngine *);
+    // At start-up: the call manager joins the sign-in, and incoming calls open their window.
+    static void install(QQmlEngine *engine);
+
+    // friendMap: id, name, lastName, username, avatar. Opens the outgoing window and places the call.
+    Q_INVOKABLE void startCall(const QVariantMap &friendMap);
+    // The outgoing window's end: stops the ring-back, resets CallStateManager, closes the window.
+    Q_INVOKABLE void endOutgoing();
+    Q_INVOKABLE void showIncoming();
+    Q_INVOKABLE void answerIncoming();
+    Q_INVOKABLE void declineIncoming();
+    Q_INVOKABLE void closeIncoming();
+    Q_INVOKABLE void stopRingback() { m_ringback.stop(); }
+    Q_INVOKABLE static QString displayName(const QVariantMap &friendMap);
+    // As is when it starts with "http", else under the content host; empty when absent.
+    Q_INVOKABLE static QUrl avatarUrl(const QString &avatar);
+
+    QObject *incomingWindow() const;
+    QObject *outgoingWindow() const;
+    bool isRingtonePlaying() const { return m_ringtone.isActive(); }
+    bool isRingbackPlaying() const { return m_ringback.isActive(); }
+    // Sounds played so far (whether or not a sound device took them).
+    int soundsPlayed() const { return m_soundsPlayed; }
+    CallManager *callManager() const { return m_calls; }
+
+    // For tests: one status check of the ringing incoming call (what the 2 s timer runs).
+    QCoro::Task<> checkIncomingCallStatus();
+
+signals:
+    void incomingWindowChanged();
+    void outgoingWindowChanged();
+
+private:
+    QQuickWindow *createWindow(const QString &type, const QVariantMap &properties);
+    void playSound(const char *eventId);
+    QCoro::Task<> answerFlow(QString callId);
+    QCoro::Task<> declineFlow(QString callId);
+
+    QPointer<CallManager> m_calls;
+    CallAPIClient *m_api;
+    CallManager::TokenProvider m_token;
+    QQmlEngine *m_engine;
+    QPointer<QQuickWindow> m_incoming;
+    QPointer<QQuickWindow> m_outgoing;
+    std::optional<QString> m_incomingCallId;
+    QString m_outgoingFriendId;
+    QTimer m_ringtone;
+    QTimer m_ringback;
+    QTimer m_incomingCheck;
+    bool m_incomingCheckInFlight = false;
+    void *m_canberra = nullptr;
+    int m_soundsPlayed = 0;
+};

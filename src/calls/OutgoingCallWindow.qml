@@ -1,0 +1,191 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+import Orvane.Session
+import Orvane.Calls
+
+// A call this member places: progress, controls and duration, and the final state before it closes.
+Window {
+    id: window
+
+    required property QtObject controller
+    required property QtObject calls
+    required property var friendData
+    property bool closedByController: false
+    property int callState: CallStateManager.Connecting
+    property bool isMuted: false
+    property bool isSpeakerOn: true
+    property bool placing: false
+    property int closeDelay: 0
+    readonly property bool english: LanguageManager.isEnglish
+    readonly property var colors: AppColors.current
+    readonly property bool finished: callState === CallStateManager.NoAnswer || callState === CallStateManager.Declined
+                                     || callState === CallStateManager.Ended || callState === CallStateManager.Busy
+    // How long a call may ring before it counts as unanswered; tests shorten it.
+    property int noAnswerTimeoutMs: 30000
+
+    function tr(ru, en) { return english ? en : ru }
+    function setState(state) {
+        callState = state
+        CallStateManager.callState = state
+        if (state !== CallStateManager.Connecting && state !== CallStateManager.Ringing)
+            controller.stopRingback()
+    }
+    function finishAfter(ms) {
+        closeTimer.interval = ms
+        closeTimer.start()
+    }
+    // The End button, and the title bar's close.
+    function endCall() {
+        noAnswerTimer.stop()
+        setState(CallStateManager.Ended)
+        calls.hangUp()
+        finishAfter(1000)
+    }
+
+    width: 560
+    height: 640
+    minimumWidth: 560
+    maximumWidth: 560
+    minimumHeight: 640
+    maximumHeight: 640
+    title: tr("Звонок: ", "Call: ") + controller.displayName(friendData)
+    color: colors.background
+
+    onClosing: {
+        if (closedByController)
+            return
+        closeTimer.stop()
+        if (!finished)
+            calls.hangUp()
+        controller.endOutgoing()
+    }
+
+    Component.onCompleted: {
+        isMuted = !AudioSettingsManager.micEnabledByDefault
+        calls.isMuted = isMuted
+        placing = true
+        calls.placeCall(friendData.id)
+    }
+
+    Connections {
+        target: window.calls
+        function onCallStatusChanged() {
+            const status = window.calls.callStatus
+            if (window.finished)
+                return
+            if (window.placing) {
+                if (status === "ringing") {
+                    window.placing = false
+                    window.setState(CallStateManager.Ringing)
+                    noAnswerTimer.start()
+                } else if (status === "busy" || status === "error") {
+                    window.placing = false
+                    window.setState(status === "busy" ? CallStateManager.Busy : CallStateManager.NoAnswer)
+                    window.finishAfter(3000)
+                }
+                return
+            }
+            if (status === "active" && window.callState === CallStateManager.Ringing) {
+                noAnswerTimer.stop()
+                window.setState(CallStateManager.Active)
+            } else if (status === "declined") {
+                noAnswerTimer.stop()
+                window.setState(CallStateManager.Declined)
+                window.finishAfter(2000)
+            } else if (status === "noAnswer") {
+                noAnswerTimer.stop()
+                window.setState(CallStateManager.NoAnswer)
+                window.finishAfter(3000)
+            } else if (status === "ended") {
+                noAnswerTimer.stop()
+                window.setState(CallStateManager.Ended)
+            }
+        }
+    }
+    Timer {
+        id: noAnswerTimer
+        interval: window.noAnswerTimeoutMs
+        onTriggered: {
+            if (window.callState !== CallStateManager.Ringing)
+                return
+            window.setState(CallStateManager.NoAnswer)
+            window.calls.hangUp()
+            window.finishAfter(3000)
+        }
+    }
+    Timer {
+        id: closeTimer
+        onTriggered: window.controller.endOutgoing()
+    }
+
+    ColumnLayout {
+        anchors.centerIn: parent
+        spacing: 16
+
+        PulsingAvatar {
+            Layout.alignment: Qt.AlignHCenter
+            source: window.controller ? window.controller.avatarUrl(window.friendData.avatar || "") : ""
+            pulsing: window.callState === CallStateManager.Connecting || window.callState === CallStateManager.Ringing
+        }
+        Text {
+            Layout.alignment: Qt.AlignHCenter
+            text: window.controller.displayName(window.friendData)
+            font.pixelSize: 24
+            font.weight: Font.DemiBold
+            color: window.colors.foreground
+        }
+        Text {
+            objectName: "statusLine"
+            Layout.alignment: Qt.AlignHCenter
+            text: window.callState === CallStateManager.Active
+                  ? CallStateManager.formatDuration(window.calls.callDuration)
+                  : CallStateManager.text(window.callState, window.english)
+            font.pixelSize: 15
+            color: window.colors.mutedForeground
+        }
+        RowLayout {
+            Layout.alignment: Qt.AlignHCenter
+            Layout.topMargin: 24
+            spacing: 24
+            visible: !window.finished
+            CallButton {
+                objectName: "muteButton"
+                icon: window.isMuted ? "mic.slash.fill" : "mic.fill"
+                iconColor: window.isMuted ? "#e5484d" : window.colors.foreground
+                bgColor: window.colors.muted
+                label: window.isMuted ? window.tr("Вкл.", "On") : window.tr("Выкл.", "Off")
+                onClicked: {
+                    window.isMuted = !window.isMuted
+                    window.calls.isMuted = window.isMuted
+                }
+            }
+            CallButton {
+                objectName: "endButton"
+                icon: "phone.down.fill"
+                label: window.callState === CallStateManager.Active ? window.tr("Завершить", "End")
+                                                                    : window.tr("Отмена", "Cancel")
+                bgColor: "#e5484d"
+                onClicked: window.endCall()
+            }
+            CallButton {
+                objectName: "speakerButton"
+                icon: window.isSpeakerOn ? "speaker.wave.3.fill" : "speaker.slash.fill"
+                iconColor: window.isSpeakerOn ? window.colors.foreground : "#e5484d"
+                bgColor: window.colors.muted
+                label: window.isSpeakerOn ? window.tr("Вкл.", "On") : window.tr("Выкл.", "Off")
+                onClicked: {
+                    window.isSpeakerOn = !window.isSpeakerOn
+                    window.calls.setSpeakerEnabled(window.isSpeakerOn)
+                }
+            }
+        }
+        Button {
+            objectName: "closeButton"
+            Layout.alignment: Qt.AlignHCenter
+            visible: window.finished
+            text: window.tr("Закрыть", "Close")
+            onClicked: window.controller.endOutgoing()
+        }
+    }
+}

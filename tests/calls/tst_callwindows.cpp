@@ -1,0 +1,246 @@
+// The call windows driven by two call managers signed in to the reference server on 127.0.0.1.
+#include "APIClient.h"
+#include "AudioProbe.h"
+#include "CallAPIClient.h"
+#include "CallManager.h"
+#include "CallStateManager.h"
+#include "CallWindows.h"
+#include "ReferenceServer.h"
+#include "WebRTCManager.h"
+
+#include <QQmlEngine>
+#include <QQuickWindow>
+#include <QTemporaryDir>
+#include <QtQml/qqmlextensionplugin.h>
+#include <QtTest>
+
+#include <QCoro/QCoroTask>
+
+#include <gst/gst.h>
+
+Q_IMPORT_QML_PLUGIN(Orvane_CallsPlugin)
+Q_IMPORT_QML_PLUGIN(Orvane_SessionPlugin)
+Q_IMPORT_QML_PLUGIN(Orvane_UiPlugin)
+
+namespace {
+
+constexpr int Wait = 20000;
+
+struct Member
+{
+    Member(CallAPIClient *api, QQmlEngine *engine, QString memberId, QString memberToken, int tone)
+        : id(std::move(memberId))
+        , token(std::move(memberToken))
+    {
+        MediaConfig config;
+        config.sourceDescription = QStringLiteral("audiotestsrc is-live=true wave=sine freq=%1 volume=0.3").arg(tone);
+        config.sinkDescription = AudioProbe::sinkDescription();
+        config.iceAddress = QStringLiteral("127.0.0.1");
+        media = std::make_unique<WebRTCManager>(config);
+        const QString t = token;
+        auto provider = [t]() -> std::optional<QString> { return t; };
+        calls = std::make_unique<CallManager>(api, media.get(), provider, nullptr);
+        windows = std::make_unique<CallWindows>(calls.get(), api, provider, engine, nullptr);
+    }
+    ~Member()
+    {
+        windows.reset();
+        if (calls->currentCallId())
+            QCoro::waitFor(calls->endCall());
+        calls.reset();
+        media->close();
+    }
+
+    QQuickWindow *incoming() const { return qobject_cast<QQuickWindow *>(windows->incomingWindow()); }
+    QQuickWindow *outgoing() const { return qobject_cast<QQuickWindow *>(windows->outgoingWindow()); }
+
+    QString id;
+    QString token;
+    std::unique_ptr<WebRTCManager> media;
+    std::unique_ptr<CallManager> calls;
+    std::unique_ptr<CallWindows> windows;
+};
+
+} // namespace
+
+class TestCallWindows : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_config;
+    ReferenceServer m_server;
+    std::unique_ptr<CallAPIClient> m_api;
+    std::unique_ptr<QQmlEngine> m_engine;
+    QHash<QString, std::pair<QString, QString>> m_members;
+
+    std::unique_ptr<Member> member(const QString &name, int tone)
+    {
+        const auto &[id, token] = m_members.value(name);
+        return std::make_unique<Member>(m_api.get(), m_engine.get(), id, token, tone);
+    }
+
+    QVariantMap friendMap(const QString &name)
+    {
+        return {{"id", m_members.value(name).first}, {"name", "Boris"}, {"lastName", "Petrov"},
+                {"username", name}, {"avatar", ""}};
+    }
+
+    // Anna calls Boris from her outgoing window; Boris's poll opens his incoming window.
+    bool ring(Member &anna, Member &boris)
+    {
+        anna.windows->startCall(friendMap(QStringLiteral("boris")));
+        if (!anna.outgoing())
+            return false;
+        if (!QTest::qWaitFor([&] { return anna.calls->status() == CallManagerStatus::Ringing; }, Wait))
+            return false;
+        QCoro::waitFor(boris.calls->checkIncomingCalls());
+        return boris.incoming() != nullptr;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
+        qputenv("THEORVANE_STUN_SERVERS", "");
+        qputenv("THEORVANE_ICE_ADDRESS", "127.0.0.1");
+        gst_init(nullptr, nullptr);
+        QVERIFY2(m_server.start(), qPrintable(m_server.error()));
+        m_api = std::make_unique<CallAPIClient>(m_server.serverUrl());
+        m_engine = std::make_unique<QQmlEngine>();
+        m_engine->addImportPath(QStringLiteral("qrc:/qt/qml"));
+        for (const QString name : {"anna", "boris"}) {
+            APIClient api(m_server.serverUrl());
+            const auto result = QCoro::waitFor(api.login(name + "@demo.theorvane.example", "demo1234"));
+            QVERIFY(result && result.value().token && result.value().user);
+            m_members.insert(name, {result.value().user->id, *result.value().token});
+        }
+    }
+
+    void cleanup() { QTRY_COMPARE_WITH_TIMEOUT(WebRTCManager::alivePipelineCount(), 0, 5000); }
+
+    void durationText_data()
+    {
+        QTest::addColumn<int>("seconds");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("zero") << 0 << "00:00";
+        QTest::newRow("under a minute") << 59 << "00:59";
+        QTest::newRow("over an hour, minutes not wrapped") << 3725 << "62:05";
+        QTest::newRow("three-digit minutes") << 6000 << "100:00";
+        QTest::newRow("negative clamps") << -5 << "00:00";
+    }
+
+    void durationText()
+    {
+        QFETCH(int, seconds);
+        QTEST(CallStateManager::formatDuration(seconds), "text");
+    }
+
+    void callingFriend_data()
+    {
+        QTest::addColumn<int>("state");
+        QTest::addColumn<bool>("calling");
+        QTest::newRow("none") << int(CallStateManager::None) << false;
+        QTest::newRow("connecting") << int(CallStateManager::Connecting) << true;
+        QTest::newRow("ringing") << int(CallStateManager::Ringing) << true;
+        QTest::newRow("active") << int(CallStateManager::Active) << true;
+        QTest::newRow("busy") << int(CallStateManager::Busy) << false;
+        QTest::newRow("ended") << int(CallStateManager::Ended) << false;
+    }
+
+    void callingFriend()
+    {
+        QFETCH(int, state);
+        CallStateManager manager(nullptr);
+        manager.setActiveCallFriendId(QStringLiteral("f1"));
+        manager.setCallState(CallStateManager::CallState(state));
+        QTEST(manager.isCallingFriend(QStringLiteral("f1")), "calling");
+        QVERIFY(!manager.isCallingFriend(QStringLiteral("f2")));
+        QVERIFY(!manager.isCallingFriend(QString()));
+    }
+
+    // The caller closes the outgoing window from its title bar while it rings: the call ends on the
+    // server, and the callee's incoming window stops ringing and closes by itself.
+    void callerGivesUpAndTheIncomingWindowCloses()
+    {
+        auto anna = member(QStringLiteral("anna"), 440);
+        auto boris = member(QStringLiteral("boris"), 880);
+        QVERIFY(ring(*anna, *boris));
+        QVERIFY(anna->outgoing()->title().endsWith(QStringLiteral("Boris Petrov")));
+        QVERIFY(CallStateManager::shared()->isCallingFriend(boris->id));
+        QVERIFY(anna->windows->isRingbackPlaying());
+        QVERIFY(boris->windows->isRingtonePlaying());
+
+        // A second report opens no second window and does not restart the ring.
+        QQuickWindow *first = boris->incoming();
+        const int sounds = boris->windows->soundsPlayed();
+        emit boris->calls->incomingCallReceived();
+        QCOMPARE(boris->incoming(), first);
+        QCOMPARE(boris->windows->soundsPlayed(), sounds);
+
+        // Calling the same friend again only brings the window forward.
+        QQuickWindow *outgoing = anna->outgoing();
+        const QString callId = *anna->calls->currentCallId();
+        anna->windows->startCall(friendMap(QStringLiteral("boris")));
+        QCOMPARE(anna->outgoing(), outgoing);
+        QCOMPARE(anna->calls->currentCallId(), callId);
+
+        outgoing->close();
+        QVERIFY(!anna->outgoing());
+        QVERIFY(!anna->windows->isRingbackPlaying());
+        QVERIFY(!CallStateManager::shared()->isCallingFriend(boris->id));
+        QTRY_VERIFY_WITH_TIMEOUT(!anna->calls->currentCallId(), Wait);
+
+        QTRY_VERIFY_WITH_TIMEOUT(([&] {
+            QCoro::waitFor(boris->windows->checkIncomingCallStatus());
+            return boris->incoming() == nullptr;
+        }()), Wait);
+        QVERIFY(!boris->windows->isRingtonePlaying());
+    }
+
+    // Closing the ringing incoming window from its title bar declines the call.
+    void closingTheIncomingWindowDeclines()
+    {
+        auto anna = member(QStringLiteral("anna"), 440);
+        auto boris = member(QStringLiteral("boris"), 880);
+        QVERIFY(ring(*anna, *boris));
+        boris->incoming()->close();
+        QTRY_VERIFY_WITH_TIMEOUT(!boris->incoming(), Wait);
+        QVERIFY(!boris->windows->isRingtonePlaying());
+        QTRY_COMPARE_WITH_TIMEOUT(anna->calls->status(), CallManagerStatus::Declined, Wait);
+        QTRY_COMPARE_WITH_TIMEOUT(anna->outgoing() ? anna->outgoing()->property("callState").toInt()
+                                                   : int(CallStateManager::None),
+                                  int(CallStateManager::Declined), Wait);
+        // It closes by itself shortly after.
+        QTRY_VERIFY_WITH_TIMEOUT(!anna->outgoing(), Wait);
+
+        // The next call opens an incoming window again.
+        QVERIFY(ring(*anna, *boris));
+        boris->windows->declineIncoming();
+        QTRY_VERIFY_WITH_TIMEOUT(!boris->incoming(), Wait);
+    }
+
+    // Answered, talked, and the caller ends: the callee's screen shows the end and closes.
+    void answeredCallEndsOnBothScreens()
+    {
+        auto anna = member(QStringLiteral("anna"), 440);
+        auto boris = member(QStringLiteral("boris"), 880);
+        QVERIFY(ring(*anna, *boris));
+        boris->windows->answerIncoming();
+        QTRY_VERIFY_WITH_TIMEOUT(boris->incoming() && boris->incoming()->property("answered").toBool(), Wait);
+        QVERIFY(!boris->windows->isRingtonePlaying());
+        QTRY_COMPARE_WITH_TIMEOUT(anna->outgoing()->property("callState").toInt(), int(CallStateManager::Active), Wait);
+        QCOMPARE(CallStateManager::shared()->callState(), CallStateManager::Active);
+        QVERIFY(!anna->windows->isRingbackPlaying());
+        QTRY_VERIFY_WITH_TIMEOUT(anna->calls->callDuration() >= 1, Wait);
+
+        QVERIFY(QMetaObject::invokeMethod(anna->outgoing(), "endCall"));
+        QCOMPARE(anna->outgoing()->property("callState").toInt(), int(CallStateManager::Ended));
+        QTRY_VERIFY_WITH_TIMEOUT(!anna->outgoing(), Wait);
+        QTRY_VERIFY_WITH_TIMEOUT(boris->incoming() && boris->incoming()->property("callEnded").toBool(), Wait);
+        QTRY_VERIFY_WITH_TIMEOUT(!boris->incoming(), Wait);
+        QVERIFY(!boris->calls->currentCallId());
+    }
+};
+
+QTEST_MAIN(TestCallWindows)
+#include "tst_callwindows.moc"
