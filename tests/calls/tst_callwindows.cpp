@@ -219,6 +219,27 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!boris->incoming(), Wait);
     }
 
+    // Nobody answers within the window's time-out: "No answer", the call ends on the server, and the
+    // window closes by itself.
+    void unansweredCallEndsFromTheWindow()
+    {
+        auto anna = member(QStringLiteral("anna"), 440);
+        anna->windows->startCall(friendMap(QStringLiteral("boris")));
+        QVERIFY(anna->outgoing());
+        anna->outgoing()->setProperty("noAnswerTimeoutMs", 300);
+        QTRY_COMPARE_WITH_TIMEOUT(anna->outgoing() ? anna->outgoing()->property("callState").toInt()
+                                                   : int(CallStateManager::None),
+                                  int(CallStateManager::NoAnswer), Wait);
+        QVERIFY(!anna->windows->isRingbackPlaying());
+        QTRY_VERIFY_WITH_TIMEOUT(!anna->calls->currentCallId(), Wait);
+        QTRY_VERIFY_WITH_TIMEOUT(!anna->outgoing(), Wait);
+        QVERIFY(!CallStateManager::shared()->isCallingFriend(m_members.value("boris").first));
+        // Nothing rings for Boris any more.
+        auto boris = member(QStringLiteral("boris"), 880);
+        QCoro::waitFor(boris->calls->checkIncomingCalls());
+        QVERIFY(!boris->incoming());
+    }
+
     // Answered, talked, and the caller ends: the callee's screen shows the end and closes.
     void answeredCallEndsOnBothScreens()
     {
