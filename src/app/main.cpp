@@ -1,11 +1,14 @@
+#include "CallWindows.h"
 #include "FontSetup.h"
 #include "ServerConfig.h"
+#include "WebRTCManager.h"
 
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
 #include <QQuickStyle>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QTimer>
 #include "QmlModules.h"
 
 #include <cstdio>
@@ -30,8 +33,14 @@ int main(int argc, char *argv[])
     QQuickStyle::setStyle(QStringLiteral("Basic"));
     FontSetup::apply();
 
+    // The first call's DTLS certificate and GStreamer's start cost up to a second: pay it in the
+    // background once the window is up, not at start-up and not when a member presses Call.
+    QTimer::singleShot(1500, &app, [] { WebRTCManager::shared()->warmUp(); });
+
     QQmlApplicationEngine engine;
     engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
+    // Incoming calls open their own windows; the call manager comes to life at the first sign-in.
+    CallWindows::install(&engine);
     QObject::connect(&engine, &QQmlApplicationEngine::objectCreationFailed, &app,
                      [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
 

@@ -5,6 +5,7 @@ import Orvane.Session
 import Orvane.Ui
 import Orvane.People
 import Orvane.Messaging
+import Orvane.Calls
 
 // The signed-in window: icon sidebar, the section's page, and the open chat in the messages section.
 Item {
@@ -154,7 +155,9 @@ Item {
             colors: view.colors
             language: view.language
             isSidebarCollapsed: nav.isSidebarCollapsed
+            isCalling: CallStateManager.activeCallFriendId === (nav.chatFriend.id || "")
             onToggleSidebar: nav.toggleSidebar()
+            onCallRequested: (friendEntry) => CallWindows.startCall(friendEntry)
             onClosed: nav.selectedConversation.id ? nav.closeConversation() : nav.closeFriendChat()
         }
     }
@@ -177,6 +180,7 @@ Item {
             colors: view.colors
             language: view.language
             onFriendSelected: (friendEntry) => nav.selectFriend(friendEntry)
+            onCallRequested: (friendEntry) => CallWindows.startCall(friendEntry)
         }
     }
     Component {
