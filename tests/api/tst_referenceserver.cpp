@@ -45,25 +45,19 @@ private slots:
         QVERIFY(!stale.ok() || !stale.value().success);
     }
 
-    void accountAndConversations()
+    void messageWithUpload()
     {
         const auto profile = QCoro::waitFor(client->getProfile(token));
         QVERIFY2(profile.ok() && profile.value().profile, qPrintable(profile.error().description()));
         QVERIFY(QCoro::waitFor(client->getUnreadCount(token)).ok());
-
         const auto conversations = QCoro::waitFor(client->getConversations(token));
         QVERIFY2(conversations.ok(), qPrintable(conversations.error().description()));
         QVERIFY(conversations.value().conversations && !conversations.value().conversations->isEmpty());
-    }
-
-    void messageWithUpload()
-    {
-        const auto conversations = QCoro::waitFor(client->getConversations(token));
-        QVERIFY(conversations.ok());
         const QString peer = conversations.value().conversations->first().participant.id;
 
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("Отчёт \"Q4\".txt"));
+        const QString name = QStringLiteral("Отчёт \"Q4\".txt");
+        const QString path = dir.filePath(name);
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("quarterly numbers\r\n");
@@ -71,6 +65,7 @@ private slots:
         const auto upload = QCoro::waitFor(client->uploadFile(token, path));
         QVERIFY2(upload.ok() && upload.value().success, qPrintable(upload.error().description()));
         QVERIFY(upload.value().downloadUrl);
+        QCOMPARE(upload.value().fileName, std::optional(name)); // the escaped quotes read back as quotes
 
         const QString text = QStringLiteral("Файл во вложении ✅");
         const auto sent = QCoro::waitFor(client->sendMessage(token, peer, text, upload.value().downloadUrl, QString("text/plain")));

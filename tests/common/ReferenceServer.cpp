@@ -1,6 +1,7 @@
 #include "ReferenceServer.h"
 
 #include <QRegularExpression>
+#include <QUrl>
 
 ReferenceServer::~ReferenceServer()
 {
@@ -10,8 +11,12 @@ ReferenceServer::~ReferenceServer()
 bool ReferenceServer::start(const QStringList &extraArguments)
 {
     QStringList args{QStringLiteral("--host"), QStringLiteral("127.0.0.1"), QStringLiteral("--port"),
-                     QStringLiteral("0"), QStringLiteral("--data"), m_data.path(), QStringLiteral("--demo")};
+                     QStringLiteral("0"), QStringLiteral("--data"), m_data.path()};
+    if (m_demo)
+        args << QStringLiteral("--demo");
     args += extraArguments;
+    m_signIns.clear();
+    m_startup.clear();
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start(QStringLiteral(THEORVANE_SERVER_BINARY), args);
     if (!m_process.waitForStarted(10000)) {
@@ -28,7 +33,9 @@ bool ReferenceServer::start(const QStringList &extraArguments)
             return false;
         }
         while (m_process.canReadLine()) {
-            const QString line = QString::fromUtf8(m_process.readLine()).trimmed();
+            const QByteArray raw = m_process.readLine();
+            m_startup += raw;
+            const QString line = QString::fromUtf8(raw).trimmed();
             if (line.startsWith(QLatin1String("THEORVANE_SERVER_URL=")))
                 m_serverUrl = line.section(QLatin1Char('='), 1);
             else if (line.startsWith(QLatin1String("THEORVANE_CONTENT_URL=")))
@@ -53,4 +60,26 @@ void ReferenceServer::stop()
         m_process.kill();
         m_process.waitForFinished(5000);
     }
+}
+
+int ReferenceServer::stop(QByteArray *printed)
+{
+    stop();
+    if (printed)
+        *printed = m_process.readAllStandardOutput();
+    return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
+}
+
+int ReferenceServer::runCommand(const QStringList &arguments) const
+{
+    QProcess process;
+    process.start(QStringLiteral(THEORVANE_SERVER_BINARY), QStringList{QStringLiteral("--data"), m_data.path()} + arguments);
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return -1;
+    return process.exitCode();
+}
+
+int ReferenceServer::port() const
+{
+    return QUrl(m_serverUrl).port();
 }

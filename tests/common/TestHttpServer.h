@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QTcpServer>
 
 #include <functional>
@@ -28,12 +29,14 @@ struct CannedResponse {
     QByteArray contentType = "application/json";
     QList<std::pair<QByteArray, QByteArray>> extraHeaders;
     bool silent = false;  // never answer (the connection stays open)
+    bool held = false;    // answered when the test calls release()
     QByteArray raw;       // when set, written as it stands instead of an HTTP response
 };
 
 class TestHttpServer : public QObject
 {
     Q_OBJECT
+    Q_PROPERTY(QString url READ url CONSTANT)
 public:
     explicit TestHttpServer(QObject *parent = nullptr);
 
@@ -47,9 +50,19 @@ public:
 
     QList<RecordedRequest> requests;
 
+    // Answers held back so far and not yet released.
+    int heldCount() const { return int(m_held.size()); }
+    // Sends the oldest held answers (all of them when count is negative).
+    Q_INVOKABLE void release(int count = -1);
+
+    // A port on 127.0.0.1 that nobody listens on.
+    static quint16 closedPort();
+
 private:
     void onReadyRead(QTcpSocket *socket);
+    static void write(QTcpSocket *socket, const CannedResponse &answer);
 
     QTcpServer m_server;
     QHash<QTcpSocket *, QByteArray> m_buffers;
+    QList<std::pair<QPointer<QTcpSocket>, CannedResponse>> m_held;
 };
