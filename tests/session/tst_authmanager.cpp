@@ -3,17 +3,16 @@
 #include "Diagnostics.h"
 #include "IncomingCallPolling.h"
 #include "LauncherBadge.h"
-#include "TestServer.h"
+#include "TestHttpServer.h"
 #include "TokenStore.h"
-
-#include <QSettings>
 
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QGuiApplication>
+#include <QJsonDocument>
+#include <QSettings>
 #include <QSignalSpy>
-#include <QTcpServer>
 #include <QTest>
 
 using namespace std::chrono_literals;
@@ -40,10 +39,8 @@ QByteArray authBody(bool success, const char *token, bool withUser, const char *
 class FakeCallPoll : public IncomingCallPolling
 {
 public:
-    void startPolling() override { ++starts; running = true; }
-    void stopPolling() override { ++stops; running = false; }
-    int starts = 0;
-    int stops = 0;
+    void startPolling() override { running = true; }
+    void stopPolling() override { running = false; }
     bool running = false;
 };
 
@@ -68,9 +65,6 @@ public:
     };
     QList<Update> updates;
 
-signals:
-    void received();
-
 private slots:
     void onUpdate(const QDBusMessage &message)
     {
@@ -78,7 +72,6 @@ private slots:
         const QVariantMap props = qdbus_cast<QVariantMap>(args.value(1));
         updates.append({args.value(0).toString(), props.value(QStringLiteral("count")),
                         props.value(QStringLiteral("count-visible")).toBool()});
-        emit received();
     }
 
 private:
@@ -93,9 +86,31 @@ class TestAuthManager : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<TestServer> m_server;
+    std::unique_ptr<TestHttpServer> m_server;
     std::unique_ptr<APIClient> m_api;
     QStringList m_diagnostics;
+    CannedResponse m_loginAnswer, m_checkAnswer;
+    qint64 m_unreadCount = 0;
+    bool m_holdUnread = false; // unread answers wait for m_server->release()
+
+    static CannedResponse answer(int status, const QByteArray &body) { return {status, body}; }
+
+    // Requests so far to addresses starting with prefix, of the given action when there is one.
+    QList<RecordedRequest> sent(const char *prefix, const QString &action = {}) const
+    {
+        QList<RecordedRequest> result;
+        for (const RecordedRequest &r : m_server->requests) {
+            if (r.target.startsWith(prefix) && (action.isEmpty() || QJsonDocument::fromJson(r.body)["action"] == action))
+                result << r;
+        }
+        return result;
+    }
+    int unreadRequests() const { return int(sent("/api/mobile/notifications").size()); }
+    QByteArray unreadAuthorization() const
+    {
+        const auto unread = sent("/api/mobile/notifications");
+        return unread.isEmpty() ? QByteArray() : unread.last().header("Authorization");
+    }
 
     void putToken(std::optional<QString> token)
     {
@@ -118,15 +133,11 @@ class TestAuthManager : public QObject
         return store.token();
     }
 
-    std::unique_ptr<AuthManager> startManager()
-    {
-        auto manager = std::make_unique<AuthManager>(m_api.get(), nullptr);
-        return manager;
-    }
+    std::unique_ptr<AuthManager> startManager() { return std::make_unique<AuthManager>(m_api.get(), nullptr); }
 
     std::unique_ptr<AuthManager> signedIn()
     {
-        m_server->setLoginAnswer(200, authBody(true, "tok-123", true));
+        m_loginAnswer = answer(200, authBody(true, "tok-123", true));
         auto manager = startManager();
         [&] { QTRY_VERIFY_WITH_TIMEOUT(!manager->isCheckingToken(), waitMs); }();
         manager->login(QStringLiteral("anna@example.com"), QStringLiteral("secret"));
@@ -146,7 +157,18 @@ private slots:
 
     void init()
     {
-        m_server = std::make_unique<TestServer>();
+        m_server = std::make_unique<TestHttpServer>();
+        QVERIFY(m_server->listen());
+        m_unreadCount = 0;
+        m_holdUnread = false;
+        m_server->responder = [this](const RecordedRequest &r) {
+            if (r.target.startsWith("/api/mobile/notifications")) {
+                CannedResponse unread = answer(200, R"({"unreadCount":)" + QByteArray::number(m_unreadCount) + R"(,"notifications":[]})");
+                unread.held = m_holdUnread;
+                return unread;
+            }
+            return QJsonDocument::fromJson(r.body)["action"] == "login" ? m_loginAnswer : m_checkAnswer;
+        };
         m_api = std::make_unique<APIClient>(m_server->url());
         m_diagnostics.clear();
         putToken(std::nullopt);
@@ -173,17 +195,14 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!unsure->isCheckingToken(), waitMs);
         QVERIFY(!unsure->isAuthenticated());
         QVERIFY(!unsure->getToken());
-        QCOMPARE(m_server->checkRequests(), 0);
         QVERIFY(!TokenStore::mayHaveStoredToken());
-    }
 
-    void emptyStoredTokenCountsAsNone()
-    {
+        // An empty stored token counts as none.
         putToken(QString());
-        auto manager = startManager();
-        QTRY_VERIFY_WITH_TIMEOUT(!manager->isCheckingToken(), waitMs);
-        QCOMPARE(m_server->checkRequests(), 0);
-        QVERIFY(!manager->getToken());
+        auto empty = startManager();
+        QTRY_VERIFY_WITH_TIMEOUT(!empty->isCheckingToken(), waitMs);
+        QVERIFY(!empty->getToken());
+        QVERIFY(m_server->requests.isEmpty());
     }
 
     void storedTokenCheck_data()
@@ -210,14 +229,10 @@ private slots:
         QFETCH(bool, signedIn);
 
         putToken(QStringLiteral("tok-stored"));
-        m_server->setCheckAnswer(status, body);
+        m_checkAnswer = answer(status, body);
         if (serverDown) {
-            // A port that nobody listens on; the client stops waiting for it quickly here.
-            QTcpServer probe;
-            QVERIFY(probe.listen(QHostAddress::LocalHost));
-            const quint16 port = probe.serverPort();
-            probe.close();
-            m_api = std::make_unique<APIClient>(QStringLiteral("http://127.0.0.1:%1").arg(port));
+            // The client stops waiting for a server that does not come up quickly here.
+            m_api = std::make_unique<APIClient>(QStringLiteral("http://127.0.0.1:%1").arg(TestHttpServer::closedPort()));
             m_api->setDeadlineForTesting(300ms);
         }
         FakeCallPoll poll;
@@ -227,8 +242,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!manager->isCheckingToken(), waitMs);
 
         if (!serverDown) {
-            QCOMPARE(m_server->checkRequests(), 1);
-            QCOMPARE(m_server->lastCheckedToken(), "tok-stored");
+            const auto checks = sent("/api/mobile/auth", "check");
+            QCOMPARE(checks.size(), 1);
+            QCOMPARE(QJsonDocument::fromJson(checks.first().body)["token"].toString(), "tok-stored");
         }
         QCOMPARE(manager->isAuthenticated(), signedIn);
         QCOMPARE(manager->currentUser().has_value(), signedIn);
@@ -240,7 +256,7 @@ private slots:
         QCOMPARE(keyringToken(), signedIn ? std::optional<QString>(QStringLiteral("tok-stored")) : std::nullopt);
         if (signedIn) {
             QCOMPARE(manager->currentUser()->email, "anna@example.com");
-            QTRY_COMPARE_WITH_TIMEOUT(m_server->lastAuthorization(), "Bearer tok-stored", waitMs);
+            QTRY_COMPARE_WITH_TIMEOUT(unreadAuthorization(), "Bearer tok-stored", waitMs);
         }
     }
 
@@ -269,15 +285,14 @@ private slots:
         QFETCH(bool, ok);
         QFETCH(QString, error);
 
-        m_server->setLoginAnswer(status, body);
+        m_loginAnswer = answer(status, body);
         auto manager = startManager();
         QTRY_VERIFY_WITH_TIMEOUT(!manager->isCheckingToken(), waitMs);
 
-        m_server->holdLogin(true);
+        // The answer is read only when the event loop runs again.
         auto task = manager->loginAsync(QStringLiteral("anna@example.com"), QStringLiteral("secret"));
         QVERIFY(manager->isLoading());
         QVERIFY(manager->error().isEmpty());
-        m_server->holdLogin(false);
         const bool result = QCoro::waitFor(std::move(task));
 
         QCOMPARE(result, ok);
@@ -301,33 +316,35 @@ private slots:
 
     void newAttemptClearsTheError()
     {
-        m_server->setLoginAnswer(401, authBody(false, nullptr, false, "Invalid credentials"));
+        m_loginAnswer = answer(401, authBody(false, nullptr, false, "Invalid credentials"));
         auto manager = startManager();
         QTRY_VERIFY_WITH_TIMEOUT(!manager->isCheckingToken(), waitMs);
         QVERIFY(!QCoro::waitFor(manager->loginAsync("a@b.c", "x")));
         QCOMPARE(manager->error(), "Invalid credentials");
-        m_server->setLoginAnswer(200, authBody(true, "tok-2", true));
-        m_server->holdLogin(true);
+        m_loginAnswer = answer(200, authBody(true, "tok-2", true));
         manager->login("a@b.c", "y");
         QVERIFY(manager->error().isEmpty());
-        m_server->holdLogin(false);
         QTRY_VERIFY_WITH_TIMEOUT(manager->isAuthenticated(), waitMs);
     }
 
-    void logoutWhileTheLoopSleeps()
+    void activationRefreshesAndLogoutStopsTheLoop()
     {
-        m_server->setUnreadCount(3);
+        m_unreadCount = 3;
         FakeCallPoll poll;
         auto manager = signedIn();
         manager->setCallPollingProvider([&poll] { return &poll; });
         QVERIFY(poll.running);
         QTRY_COMPARE_WITH_TIMEOUT(manager->unreadCount(), 3, waitMs);
-        QTRY_COMPARE_WITH_TIMEOUT(m_server->unreadPending(), 0, waitMs);
+        m_unreadCount = 4;
+        emit qGuiApp->applicationStateChanged(Qt::ApplicationActive);
+        QTRY_COMPARE_WITH_TIMEOUT(manager->unreadCount(), 4, waitMs);
+        QCOMPARE(unreadAuthorization(), "Bearer tok-123");
 
+        // Signing out while the loop sleeps.
         manager->setUnreadIntervalForTesting(20ms);
         manager->logout();
-        m_server->setUnreadCount(9);
-        const int requestsAtLogout = m_server->unreadRequests();
+        m_unreadCount = 9;
+        const int requestsAtLogout = unreadRequests();
 
         QVERIFY(!manager->isAuthenticated());
         QVERIFY(!manager->currentUser());
@@ -339,70 +356,59 @@ private slots:
 
         // Many former intervals later, nothing has asked the server and the count kept its value.
         QTest::qWait(300);
-        QCOMPARE(m_server->unreadRequests(), requestsAtLogout);
-        QCOMPARE(manager->unreadCount(), 3);
+        QCOMPARE(unreadRequests(), requestsAtLogout);
+        QCOMPARE(manager->unreadCount(), 4);
 
         // Becoming active while signed out asks nothing either.
         emit qGuiApp->applicationStateChanged(Qt::ApplicationActive);
         QCoreApplication::processEvents();
-        QCOMPARE(m_server->unreadRequests(), requestsAtLogout);
+        QCOMPARE(unreadRequests(), requestsAtLogout);
     }
 
     void answerArrivingAfterLogoutIsDropped()
     {
-        m_server->setUnreadCount(5);
-        m_server->holdUnread(true);
+        m_unreadCount = 5;
+        m_holdUnread = true;
         auto manager = signedIn();
-        QTRY_COMPARE_WITH_TIMEOUT(m_server->unreadPending(), 1, waitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(m_server->heldCount(), 1, waitMs);
         QSignalSpy finished(manager.get(), &AuthManager::unreadStepFinished);
         manager->logout();
-        m_server->releaseUnread(1);
+        m_server->release();
         QVERIFY(finished.wait(waitMs));
         QCOMPARE(manager->unreadCount(), 0);
     }
 
     void twoStartsLeaveOneLoop()
     {
-        m_server->holdUnread(true);
+        m_holdUnread = true;
         auto manager = signedIn();
         manager->setUnreadIntervalForTesting(10ms);
         manager->startUnreadChecker();
         manager->startUnreadChecker();
         // Every start runs a step at once: three requests are in flight.
-        QTRY_COMPARE_WITH_TIMEOUT(m_server->unreadPending(), 3, waitMs);
-        m_server->resetCounters();
-        m_server->releaseUnread(3);
+        QTRY_COMPARE_WITH_TIMEOUT(m_server->heldCount(), 3, waitMs);
+        m_server->requests.clear();
+        m_server->release();
         // Only the newest loop goes on: one request at a time, never two.
-        QTRY_COMPARE_WITH_TIMEOUT(m_server->unreadRequests(), 1, waitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(unreadRequests(), 1, waitMs);
         for (int step = 0; step < 5; ++step) {
-            QTRY_COMPARE_WITH_TIMEOUT(m_server->unreadPending(), 1, waitMs);
+            QTRY_COMPARE_WITH_TIMEOUT(m_server->heldCount(), 1, waitMs);
             QTest::qWait(50);
-            QCOMPARE(m_server->unreadPending(), 1);
-            m_server->releaseUnread(1);
-            QTRY_COMPARE_WITH_TIMEOUT(m_server->unreadRequests(), step + 2, waitMs);
+            QCOMPARE(m_server->heldCount(), 1);
+            m_server->release();
+            QTRY_COMPARE_WITH_TIMEOUT(unreadRequests(), step + 2, waitMs);
         }
         manager->stopUnreadChecker();
-        m_server->holdUnread(false);
-    }
-
-    void applicationActivationRefreshes()
-    {
-        m_server->setUnreadCount(4);
-        auto manager = signedIn();
-        QTRY_COMPARE_WITH_TIMEOUT(manager->unreadCount(), 4, waitMs);
-        m_server->setUnreadCount(6);
-        emit qGuiApp->applicationStateChanged(Qt::ApplicationActive);
-        QTRY_COMPARE_WITH_TIMEOUT(manager->unreadCount(), 6, waitMs);
-        QCOMPARE(m_server->lastAuthorization(), "Bearer tok-123");
+        m_holdUnread = false;
+        m_server->release();
     }
 
     void badge()
     {
         BadgeListener listener;
         QVERIFY(listener.isConnected());
-        QSignalSpy received(&listener, &BadgeListener::received);
 
-        m_server->setUnreadCount(12);
+        m_unreadCount = 12;
         auto manager = signedIn();
         manager->setUnreadIntervalForTesting(10ms);
         QTRY_VERIFY_WITH_TIMEOUT(!listener.updates.isEmpty(), waitMs);
@@ -411,16 +417,16 @@ private slots:
         QVERIFY(listener.updates.last().visible);
         QVERIFY(listener.updates.last().appUri.startsWith("application://"));
 
-        m_server->setUnreadCount(250);
+        m_unreadCount = 250;
         manager->startUnreadChecker();
         QTRY_COMPARE_WITH_TIMEOUT(listener.updates.last().count.toLongLong(), 250, waitMs);
 
-        m_server->setUnreadCount(0);
+        m_unreadCount = 0;
         QTRY_VERIFY_WITH_TIMEOUT(!listener.updates.last().visible, waitMs);
         QCOMPARE(listener.updates.last().count.toLongLong(), 0);
         QCOMPARE(manager->unreadCount(), 0);
 
-        m_server->setUnreadCount(2);
+        m_unreadCount = 2;
         QTRY_COMPARE_WITH_TIMEOUT(listener.updates.last().count.toLongLong(), 2, waitMs);
         const qsizetype before = listener.updates.size();
         manager->logout();

@@ -1,7 +1,7 @@
 #include "APIClient.h"
 #include "AuthManager.h"
 #include "Diagnostics.h"
-#include "TestServer.h"
+#include "TestHttpServer.h"
 #include "TokenStore.h"
 
 #include <QDirIterator>
@@ -21,8 +21,13 @@ private slots:
         QStringList lines;
         setDiagnosticsSink([&lines](const QString &line) { lines << line; });
 
-        TestServer server;
-        server.setLoginAnswer(200, R"({"success":true,"token":"tok-secret-4711","user":{"id":"u-1","email":"a@b.c","email_verified":false}})");
+        TestHttpServer server;
+        QVERIFY(server.listen());
+        server.responder = [](const RecordedRequest &r) {
+            if (r.method == "GET")
+                return CannedResponse{200, R"({"unreadCount":0})"};
+            return CannedResponse{200, R"({"success":true,"token":"tok-secret-4711","user":{"id":"u-1","email":"a@b.c","email_verified":false}})"};
+        };
         APIClient api(server.url());
         AuthManager manager(&api, nullptr);
         QTRY_VERIFY_WITH_TIMEOUT(!manager.isCheckingToken(), 20000);
@@ -34,7 +39,7 @@ private slots:
         QCOMPARE(lines.filter(QRegularExpression("^Failed to save token: -?\\d+$")).size(), 1);
         // The session goes on with the token kept in memory only.
         QCOMPARE(manager.getToken(), std::optional<QString>(QStringLiteral("tok-secret-4711")));
-        QTRY_COMPARE_WITH_TIMEOUT(server.lastAuthorization(), "Bearer tok-secret-4711", 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(server.requests.last().header("Authorization"), "Bearer tok-secret-4711", 20000);
 
         // Nothing under the home or XDG folders holds the token.
         for (const char *var : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {

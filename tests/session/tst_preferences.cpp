@@ -1,4 +1,3 @@
-#include "AppColors.h"
 #include "AppPalette.h"
 #include "LanguageManager.h"
 #include "Preferences.h"
@@ -27,20 +26,12 @@ private slots:
         s.sync();
     }
 
-    void languageFirstStartWritesRussian()
-    {
-        QVERIFY(!settings().contains("appLanguage"));
-        LanguageManager manager(nullptr);
-        QCOMPARE(manager.language(), AppLanguage::Ru);
-        QCOMPARE(manager.languageCode(), "ru");
-        QCOMPARE(settings().value("appLanguage").toString(), "ru");
-    }
-
     void languageStoredValues_data()
     {
         QTest::addColumn<QVariant>("stored");
         QTest::addColumn<QString>("expected");
         QTest::addColumn<QString>("storedAfter");
+        QTest::newRow("first start writes Russian") << QVariant() << "ru" << "ru";
         QTest::newRow("en") << QVariant("en") << "en" << "en";
         QTest::newRow("ru") << QVariant("ru") << "ru" << "ru";
         QTest::newRow("unknown code") << QVariant("de") << "ru" << "ru";
@@ -54,7 +45,8 @@ private slots:
         QFETCH(QVariant, stored);
         QFETCH(QString, expected);
         QFETCH(QString, storedAfter);
-        Preferences::setValue("appLanguage", stored);
+        if (stored.isValid())
+            Preferences::setValue("appLanguage", stored);
         LanguageManager manager(nullptr);
         QCOMPARE(manager.languageCode(), expected);
         QCOMPARE(settings().value("appLanguage").toString(), storedAfter);
@@ -130,60 +122,17 @@ private slots:
         QCOMPARE(window.color(), AppPalette::light().background);
     }
 
-    void displayNames_data()
+    // Every colour of both sets is opaque and set.
+    void palettesAreOpaque()
     {
-        QTest::addColumn<QString>("mode");
-        QTest::addColumn<QString>("language");
-        QTest::addColumn<QString>("name");
-        QTest::newRow("light ru") << "light" << "ru" << "Светлая";
-        QTest::newRow("light en") << "light" << "en" << "Light";
-        QTest::newRow("dark ru") << "dark" << "ru" << "Тёмная";
-        QTest::newRow("dark en") << "dark" << "en" << "Dark";
-        QTest::newRow("other language reads Russian") << "dark" << "de" << "Тёмная";
-    }
-
-    void displayNames()
-    {
-        QFETCH(QString, mode);
-        QFETCH(QString, language);
-        QFETCH(QString, name);
-        QCOMPARE(ThemeManager::displayName(mode, language), name);
-    }
-
-    void palettes()
-    {
-        const AppPalette &l = AppPalette::light();
-        const AppPalette &d = AppPalette::dark();
-        QCOMPARE(l.background, QColor(0xfa, 0xfa, 0xfa));
-        QCOMPARE(l.mutedForeground, QColor(0x71, 0x71, 0x7a));
-        QCOMPARE(l.destructive, QColor(0xef, 0x44, 0x44));
-        QCOMPARE(l.ring, QColor(0x18, 0x18, 0x1b));
-        QCOMPARE(d.background, QColor(0x09, 0x09, 0x0b));
-        QCOMPARE(d.primaryForeground, QColor(0x18, 0x18, 0x1b));
-        QCOMPARE(d.destructive, QColor(0x7f, 0x1d, 0x1d));
-        QCOMPARE(d.ring, QColor(0xd4, 0xd4, 0xd8));
-        // Every colour of both sets is opaque and set.
-        for (const AppPalette *p : {&l, &d}) {
+        for (const AppPalette *p : {&AppPalette::light(), &AppPalette::dark()}) {
             const QMetaObject &mo = AppPalette::staticMetaObject;
             for (int i = mo.propertyOffset(); i < mo.propertyCount(); ++i) {
                 const QVariant v = mo.property(i).readOnGadget(p);
                 if (v.typeId() == QMetaType::QColor)
-                    QCOMPARE(v.value<QColor>().alpha(), 255);
+                    QVERIFY2(v.value<QColor>().isValid() && v.value<QColor>().alpha() == 255, mo.property(i).name());
             }
         }
-    }
-
-    void sharedColorsFollowTheme()
-    {
-        AppColors &colors = AppColors::shared();
-        QSignalSpy spy(&colors, &AppColors::changed);
-        ThemeManager::shared().setMode(ThemeMode::Dark);
-        QVERIFY(spy.wait());
-        QCOMPARE(colors.background(), AppPalette::dark().background);
-        QCOMPARE(colors.current(), AppPalette::dark());
-        ThemeManager::shared().setMode(ThemeMode::Light);
-        QVERIFY(spy.wait());
-        QCOMPARE(colors.foreground(), AppPalette::light().foreground);
     }
 
     void strictBooleans_data()
