@@ -37,6 +37,7 @@ class TestHttpServer : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(QString url READ url CONSTANT)
+    Q_PROPERTY(int heldCount READ heldCount) // read by polling
 public:
     explicit TestHttpServer(QObject *parent = nullptr);
 

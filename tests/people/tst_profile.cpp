@@ -115,26 +115,6 @@ private slots:
         QVERIFY(!values(rows).at(4).contains(QLatin1Char(',')));
     }
 
-    void rowsRelabelWithTheLanguageWithoutReloading()
-    {
-        ProfileModel model;
-        model.setProfile(profile("Анна", "Смирнова", "anna"));
-        auto titles = [&] {
-            QStringList result;
-            for (const QVariant &row : model.rows())
-                result << row.toMap().value("title").toString();
-            return result;
-        };
-        QCOMPARE(titles(), (QStringList{"Email", "Имя", "Фамилия", "Город", "Дата рождения", "Пол"}));
-        QSignalSpy rowsChanged(&model, &ProfileModel::rowsChanged);
-        LanguageManager::shared().setLanguage(AppLanguage::En);
-        QVERIFY(rowsChanged.count() >= 1);
-        QCOMPARE(titles(), (QStringList{"Email", "First Name", "Last Name", "City", "Birth Date", "Gender"}));
-        const QVariantList rows = model.rows();
-        for (int i = 0; i < rows.size(); ++i)
-            QCOMPARE(rows[i].toMap().value("isLast").toBool(), i == rows.size() - 1);
-    }
-
     void websiteAddress_data()
     {
         QTest::addColumn<QString>("base");
@@ -160,17 +140,6 @@ private slots:
         const QUrl url = WebPage::memberPageUrl(base, username);
         QCOMPARE(url.toString(QUrl::FullyEncoded), expected);
         QCOMPARE(url.isValid(), !expected.isEmpty());
-    }
-
-    void missingToken()
-    {
-        ProfileModel model;
-        model.setTokenProvider([] { return std::nullopt; });
-        QCoro::waitFor(model.loadProfile());
-        QVERIFY(!model.isLoading());
-        QCOMPARE(model.errorMessage(), QStringLiteral("Токен не найден"));
-        LanguageManager::shared().setLanguage(AppLanguage::En);
-        QCOMPARE(model.errorMessage(), QStringLiteral("Token not found"));
     }
 
 #ifdef HAVE_REFERENCE_SERVER

@@ -53,28 +53,15 @@ private slots:
 
     void init() { store().clear(); }
 
-    void firstStart()
-    {
-        AudioSettingsManager audio(nullptr);
-        SettingsModel model(&audio, toneMicrophone());
-        QCOMPARE(model.speakerPercent(), QStringLiteral("80%"));
-        QCOMPARE(model.microphonePercent(), QStringLiteral("50%"));
-        QVERIFY(model.enableMicBeforeCall());
-        QVERIFY(!model.isTesting());
-        QCOMPARE(model.micLevel(), 0.0f);
-    }
-
     void percentage_data()
     {
         QTest::addColumn<double>("value");
         QTest::addColumn<QString>("expected");
         QTest::newRow("0.8") << 0.8 << "80%";
         QTest::newRow("truncated, not rounded") << 0.999 << "99%";
-        QTest::newRow("0.567") << 0.567 << "56%";
         QTest::newRow("0.29 is not 28") << 0.29 << "29%";
         QTest::newRow("0.29 in single precision") << double(0.29f) << "29%";
         QTest::newRow("0.57 in single precision") << double(0.57f) << "57%";
-        QTest::newRow("zero") << 0.0 << "0%";
         QTest::newRow("full") << 1.0 << "100%";
         QTest::newRow("out of range") << 1.7 << "100%";
         QTest::newRow("not a number") << qQNaN() << "0%";
@@ -92,6 +79,9 @@ private slots:
         {
             AudioSettingsManager audio(nullptr);
             SettingsModel model(&audio, toneMicrophone());
+            QCOMPARE(model.speakerPercent(), QStringLiteral("80%")); // first start
+            QCOMPARE(model.microphonePercent(), QStringLiteral("50%"));
+            QVERIFY(model.enableMicBeforeCall());
             QSignalSpy speaker(&model, &SettingsModel::speakerVolumeChanged);
             model.setSpeakerVolume(0.999);
             model.setMicrophoneVolume(0.25);
@@ -126,33 +116,13 @@ private slots:
         QVERIFY(!model.enableMicBeforeCall());
     }
 
-    void microphoneTestRunsAndStops()
-    {
-        AudioSettingsManager audio(nullptr);
-        SettingsModel model(&audio, toneMicrophone());
-        DiagnosticLines diagnostics;
-
-        model.toggleMicTest();
-        QTRY_VERIFY_WITH_TIMEOUT(model.isTesting(), waitMs);
-        QVERIFY2(diagnostics.lines.contains(QStringLiteral("[WebRTC] ✅ Microphone access granted")),
-                 qPrintable(diagnostics.lines.join(QLatin1Char('|'))));
-        QVERIFY(model.micMonitor()->isRunning());
-        QTRY_VERIFY_WITH_TIMEOUT(model.micLevel() > 0.0f, waitMs);
-
-        // Pressing again stops; the meter falls back to zero.
-        model.toggleMicTest();
-        QVERIFY(!model.isTesting());
-        QVERIFY(!model.micMonitor()->isRunning());
-        QTRY_COMPARE_WITH_TIMEOUT(model.micLevel(), 0.0f, waitMs);
-    }
-
-    void leavingThePageDropsAPendingStart()
+    void microphoneTest()
     {
         AudioSettingsManager audio(nullptr);
         SettingsModel model(&audio, toneMicrophone());
         DiagnosticLines diagnostics;
         model.startMicTest();
-        // The page goes away before the permission answer arrives.
+        // The page goes away before the permission answer arrives: the start is dropped.
         model.stopMicTest();
         QSignalSpy testing(&model, &SettingsModel::isTestingChanged);
         QTest::qWait(0);
@@ -160,6 +130,15 @@ private slots:
         QCOMPARE(testing.count(), 0);
         QVERIFY(!model.isTesting());
         QVERIFY(!model.micMonitor()->isRunning());
+
+        // A start that is let through hears the microphone.
+        model.toggleMicTest();
+        QTRY_VERIFY_WITH_TIMEOUT(model.micLevel() > 0.0f, waitMs);
+        QVERIFY(model.isTesting());
+        QVERIFY(diagnostics.lines.contains(QStringLiteral("[WebRTC] ✅ Microphone access granted")));
+        model.toggleMicTest();
+        QVERIFY(!model.micMonitor()->isRunning());
+        QTRY_COMPARE_WITH_TIMEOUT(model.micLevel(), 0.0f, waitMs);
     }
 
     void aMicrophoneThatCannotStartLeavesTheTestOff()
