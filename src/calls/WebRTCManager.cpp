@@ -1,5 +1,6 @@
 #include "WebRTCManager.h"
 
+#include "AudioSettingsManager.h"
 #include "Diagnostics.h"
 
 #include <QCoreApplication>
@@ -210,6 +211,7 @@ WebRTCManager *WebRTCManager::shared()
 {
     static WebRTCManager *instance = [] {
         auto *manager = new WebRTCManager(MediaConfig::fromEnvironment(), QCoreApplication::instance());
+        manager->followAudioSettings(AudioSettingsManager::shared());
         diag(QStringLiteral("[WebRTC] ✅ WebRTC manager ready"));
         return manager;
     }();
@@ -972,6 +974,19 @@ void WebRTCManager::applyControls()
                  captureGainForSensitivity(m_inputSensitivity), nullptr);
     g_object_set(m_session->playbackVolume, "mute", gboolean(!m_speakerEnabled), "volume",
                  std::clamp(m_outputVolume, 0.0, 1.0), nullptr);
+}
+
+void WebRTCManager::followAudioSettings(AudioSettingsManager *settings)
+{
+    if (!settings)
+        return;
+    auto apply = [this, settings] {
+        setOutputVolume(settings->outputVolume());
+        setInputSensitivity(settings->inputSensitivity());
+    };
+    apply();
+    connect(settings, &AudioSettingsManager::outputVolumeChanged, this, apply);
+    connect(settings, &AudioSettingsManager::inputSensitivityChanged, this, apply);
 }
 
 void WebRTCManager::setMuted(bool muted)

@@ -17,6 +17,7 @@
 #include <memory>
 #include <optional>
 
+class AudioSettingsManager;
 class QQmlEngine;
 class QJSEngine;
 typedef struct _GstElement GstElement;
@@ -146,7 +147,9 @@ public:
     double inputSensitivity() const { return m_inputSensitivity; }
     // Capture gain = 2 x sensitivity: 0.5 is unity, 1.0 is +6 dB, 0 silences the microphone.
     void setInputSensitivity(double sensitivity);
-    static double captureGainForSensitivity(double sensitivity);
+    Q_INVOKABLE static double captureGainForSensitivity(double sensitivity);
+    // Output volume and sensitivity follow the member's settings from now on, live.
+    void followAudioSettings(AudioSettingsManager *settings);
 
     // Remote audio that stops flowing while connected for this long emits remoteAudioInactive().
     int inactivityTimeoutMs() const { return m_inactivityTimeoutMs; }

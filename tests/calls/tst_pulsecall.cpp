@@ -1,11 +1,21 @@
-// A call whose one side uses the production elements (the default PulseAudio source and sink)
-// on the test session's virtual devices: a tone played into "cable" is heard by "mic", and
-// what the call plays on "speaker" is recorded from its monitor.
+// A whole call on the sound server: two members signed in to the reference server on 127.0.0.1
+// call each other with the production elements (pulsesrc / pulsesink) on the test session's
+// virtual devices. Anna's are the defaults ("mic" hears "cable", plays on "speaker"); Boris's are
+// the second set ("mic2" hears "cable2", plays on "speaker2"). Each "voice" is a tone played into
+// a cable, and each ear is a recording of a speaker's monitor.
+#include "APIClient.h"
 #include "AudioProbe.h"
+#include "AudioSettingsManager.h"
+#include "CallAPIClient.h"
+#include "CallManager.h"
+#include "ReferenceServer.h"
 #include "WebRTCManager.h"
 
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
+
+#include <QCoro/QCoroTask>
 
 #include <gst/gst.h>
 
@@ -13,9 +23,10 @@ namespace {
 
 constexpr int Wait = 20000;
 
-struct Recorder
+// A pipeline that plays into or records from the sound server, stopped when it goes.
+struct Pulse
 {
-    explicit Recorder(const QString &description)
+    explicit Pulse(const QString &description)
     {
         pipeline = gst_parse_launch(description.toUtf8().constData(), nullptr);
         if (pipeline) {
@@ -24,7 +35,7 @@ struct Recorder
             gst_element_set_state(pipeline, GST_STATE_PLAYING);
         }
     }
-    ~Recorder()
+    ~Pulse()
     {
         probe.detach();
         if (pipeline) {
@@ -32,22 +43,65 @@ struct Recorder
             gst_object_unref(pipeline);
         }
     }
+    static QString voice(int frequency, const char *cable)
+    {
+        return QStringLiteral("audiotestsrc is-live=true wave=sine freq=%1 volume=0.3 ! pulsesink device=%2")
+            .arg(frequency)
+            .arg(QLatin1String(cable));
+    }
+    static QString ear(const char *speaker)
+    {
+        return QStringLiteral("pulsesrc device=%1.monitor ! ").arg(QLatin1String(speaker)) + AudioProbe::sinkDescription();
+    }
     GstElement *pipeline = nullptr;
     AudioProbe probe;
 };
 
-bool heard(AudioProbe &probe, int frequency)
+// Level and frequency of the last 0.4 s that arrived.
+std::pair<double, double> listen(AudioProbe &probe)
 {
     probe.clear();
     const size_t window = AudioProbe::Rate * 4 / 10;
     if (!QTest::qWaitFor([&] { return probe.sampleCount() >= window; }, Wait))
-        return false;
+        return {-200, 0};
     const auto samples = probe.lastSamples(window);
-    const double db = AudioProbe::rmsDbfs(samples);
-    const double hz = AudioProbe::frequency(samples);
-    qInfo("level %.1f dBFS, %.1f Hz (want %d Hz)", db, hz, frequency);
-    return db > -30 && std::abs(hz - frequency) <= frequency * 0.05;
+    return {AudioProbe::rmsDbfs(samples), AudioProbe::frequency(samples)};
 }
+
+bool hears(AudioProbe &probe, int frequency)
+{
+    return QTest::qWaitFor([&] {
+        const auto [db, hz] = listen(probe);
+        qInfo("level %.1f dBFS, %.1f Hz (want %d Hz)", db, hz, frequency);
+        return db > -30 && std::abs(hz - frequency) <= frequency * 0.05;
+    }, Wait);
+}
+
+bool silent(AudioProbe &probe)
+{
+    return QTest::qWaitFor([&] { return listen(probe).first < -60; }, Wait);
+}
+
+struct Member
+{
+    Member(CallAPIClient *api, const MediaConfig &config, QString memberId, QString memberToken)
+        : id(std::move(memberId))
+        , token(std::move(memberToken))
+        , media(config)
+        , calls(api, &media, [this]() -> std::optional<QString> { return token; }, nullptr)
+    {
+    }
+    ~Member()
+    {
+        if (calls.currentCallId())
+            QCoro::waitFor(calls.endCall());
+        media.close();
+    }
+    QString id;
+    QString token;
+    WebRTCManager media;
+    CallManager calls;
+};
 
 } // namespace
 
@@ -55,71 +109,76 @@ class TestPulseCall : public QObject
 {
     Q_OBJECT
 
+    QTemporaryDir m_config;
+    ReferenceServer m_server;
+
 private slots:
     void initTestCase()
     {
         QProcess pactl;
-        pactl.start(QStringLiteral("pactl"), {QStringLiteral("info")});
+        pactl.start(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sources")});
         if (!pactl.waitForFinished() || pactl.exitStatus() != QProcess::NormalExit || pactl.exitCode() != 0)
             QSKIP("no PulseAudio session (run under scripts/with-test-env)");
+        if (!pactl.readAllStandardOutput().contains("mic2"))
+            QSKIP("no second set of virtual devices (run under scripts/with-test-env)");
+        qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
+        qputenv("THEORVANE_STUN_SERVERS", "");
+        qputenv("THEORVANE_ICE_ADDRESS", "127.0.0.1");
         gst_init(nullptr, nullptr);
+        QVERIFY2(m_server.start(), qPrintable(m_server.error()));
     }
 
-    void productionElementsCarryTheCall()
+    void membersHearEachOtherThroughTheSoundServer()
     {
-        MediaConfig production;   // pulsesrc / pulsesink on the session's default devices
-        production.iceAddress = QStringLiteral("127.0.0.1");
-        MediaConfig tone;
-        tone.sourceDescription = QStringLiteral("audiotestsrc is-live=true wave=sine freq=880 volume=0.3");
-        tone.sinkDescription = AudioProbe::sinkDescription();
-        tone.iceAddress = production.iceAddress;
+        CallAPIClient api(m_server.serverUrl());
+        std::unique_ptr<Member> anna, boris;
+        for (const QString name : {"anna", "boris"}) {
+            APIClient client(m_server.serverUrl());
+            const auto login = QCoro::waitFor(client.login(name + "@demo.theorvane.example", "demo1234"));
+            QVERIFY(login && login.value().token && login.value().user);
+            MediaConfig config = MediaConfig::fromEnvironment(); // what the application runs
+            QCOMPARE(config.sourceDescription, QStringLiteral("pulsesrc"));
+            if (name == QLatin1String("boris")) {
+                config.sourceDescription += QStringLiteral(" device=mic2");
+                config.sinkDescription += QStringLiteral(" device=speaker2");
+            }
+            (name == QLatin1String("anna") ? anna : boris) =
+                std::make_unique<Member>(&api, config, login.value().user->id, *login.value().token);
+        }
+        AudioSettingsManager settings(nullptr);
+        anna->media.followAudioSettings(&settings);
 
-        WebRTCManager a(production), b(tone);
-        std::optional<bool> permission;
-        a.checkMicrophonePermission([&](bool granted) { permission = granted; });
-        QTRY_VERIFY_WITH_TIMEOUT(permission.has_value(), Wait);
-        QVERIFY(*permission);
+        Pulse annaVoice(Pulse::voice(440, "cable")), borisVoice(Pulse::voice(880, "cable2"));
+        Pulse annaEar(Pulse::ear("speaker")), borisEar(Pulse::ear("speaker2"));
+        QVERIFY(annaVoice.pipeline && borisVoice.pipeline && annaEar.pipeline && borisEar.pipeline);
 
-        // Someone speaks into the microphone: a 440 Hz tone played into the cable.
-        GstElement *voice = gst_parse_launch(
-            "audiotestsrc is-live=true wave=sine freq=440 volume=0.3 ! pulsesink device=cable", nullptr);
-        QVERIFY(voice);
-        gst_object_ref_sink(voice);
-        gst_element_set_state(voice, GST_STATE_PLAYING);
-        auto stopVoice = qScopeGuard([voice] {
-            gst_element_set_state(voice, GST_STATE_NULL);
-            gst_object_unref(voice);
-        });
-        Recorder speaker(QStringLiteral("pulsesrc device=speaker.monitor ! ") + AudioProbe::sinkDescription());
-        QVERIFY(speaker.pipeline);
+        boris->calls.startPolling();
+        QVERIFY(QCoro::waitFor(anna->calls.initiateCall(boris->id)));
+        const QString callId = *anna->calls.currentCallId();
+        QTRY_VERIFY_WITH_TIMEOUT(boris->calls.incomingCall() && boris->calls.incomingCall()->id == callId, Wait);
+        QVERIFY(QCoro::waitFor(boris->calls.answerCall(callId)));
+        QTRY_COMPARE_WITH_TIMEOUT(anna->calls.status(), CallManagerStatus::Active, Wait);
+        QTRY_COMPARE_WITH_TIMEOUT(anna->media.connectionState(), int(WebRTCManager::Connected), Wait);
+        QTRY_COMPARE_WITH_TIMEOUT(boris->media.connectionState(), int(WebRTCManager::Connected), Wait);
 
-        a.onIceCandidate = [&](const WebRTCManager::IceCandidate &c) { b.addIceCandidate(c); };
-        b.onIceCandidate = [&](const WebRTCManager::IceCandidate &c) { a.addIceCandidate(c); };
-        a.createPeerConnection();
-        b.createPeerConnection();
-        AudioProbe bHears;
-        QVERIFY(bHears.attach(b.pipeline()));
+        // Each speaker plays the other member's voice.
+        QVERIFY(hears(annaEar.probe, 880));
+        QVERIFY(hears(borisEar.probe, 440));
 
-        std::optional<std::optional<WebRTCManager::SessionDescription>> offer, answer;
-        std::optional<bool> offerSet, answerSet;
-        a.createOffer([&](auto d) { offer = d; });
-        QTRY_VERIFY_WITH_TIMEOUT(offer && *offer, Wait);
-        b.setRemoteDescription(**offer, [&](bool ok) { offerSet = ok; });
-        QTRY_VERIFY_WITH_TIMEOUT(offerSet && *offerSet, Wait);
-        b.createAnswer([&](auto d) { answer = d; });
-        QTRY_VERIFY_WITH_TIMEOUT(answer && *answer, Wait);
-        a.setRemoteDescription(**answer, [&](bool ok) { answerSet = ok; });
-        QTRY_VERIFY_WITH_TIMEOUT(answerSet && *answerSet, Wait);
-        QTRY_COMPARE_WITH_TIMEOUT(a.connectionState(), int(WebRTCManager::Connected), Wait);
-        QTRY_COMPARE_WITH_TIMEOUT(b.connectionState(), int(WebRTCManager::Connected), Wait);
+        // The settings act on the running call: volume 0 silences Anna's speaker, and back.
+        settings.setOutputVolume(0.0f);
+        QVERIFY(silent(annaEar.probe));
+        settings.setOutputVolume(1.0f);
+        QVERIFY(hears(annaEar.probe, 880));
 
-        QVERIFY(QTest::qWaitFor([&] { return heard(bHears, 440); }, Wait));
-        QVERIFY(QTest::qWaitFor([&] { return heard(speaker.probe, 880); }, Wait));
-
-        bHears.detach();
-        a.close();
-        b.close();
-        QCOMPARE(WebRTCManager::alivePipelineCount(), 0);
+        QCoro::waitFor(boris->calls.endCall());
+        QTRY_COMPARE_WITH_TIMEOUT(anna->calls.status(), CallManagerStatus::Ended, Wait);
+        QTRY_COMPARE_WITH_TIMEOUT(boris->calls.status(), CallManagerStatus::Idle, Wait);
+        QVERIFY(silent(annaEar.probe));
+        QVERIFY(silent(borisEar.probe));
+        anna.reset();
+        boris.reset();
+        QTRY_COMPARE_WITH_TIMEOUT(WebRTCManager::alivePipelineCount(), 0, 5000);
     }
 };
 
