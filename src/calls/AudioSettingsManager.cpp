@@ -49,6 +49,13 @@ AudioSettingsManager *AudioSettingsManager::create(QQmlEngine *, QJSEngine *)
     return instance;
 }
 
+QString AudioSettingsManager::percentText(double value)
+{
+    value = std::isfinite(value) ? std::clamp(value, 0.0, 1.0) : 0.0;
+    // The values are single precision: 0.29f is 0.28999..., which must still show as 29%.
+    return QString::number(int(std::floor(value * 100.0 + 1e-4))) + QLatin1Char('%');
+}
+
 void AudioSettingsManager::loadSettings()
 {
     QSettings settings = preferences();

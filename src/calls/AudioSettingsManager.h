@@ -29,6 +29,9 @@ public:
     static AudioSettingsManager *shared();
     static AudioSettingsManager *create(QQmlEngine *, QJSEngine *);
 
+    // The whole percentage a level shows as, truncated: 0.8 is "80%", 0.999 is "99%".
+    Q_INVOKABLE static QString percentText(double value);
+
     void loadSettings();
     void saveSettings();
 

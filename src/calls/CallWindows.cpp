@@ -1,16 +1,29 @@
 #include "CallWindows.h"
 
+#include "AppColors.h"
 #include "AuthManager.h"
 #include "CallAPIClient.h"
 #include "CallStateManager.h"
 #include "ServerConfig.h"
+#include "ThemeManager.h"
 
+#include <QGuiApplication>
 #include <QJSEngine>
 #include <QQmlComponent>
 #include <QQmlEngine>
 #include <QQuickWindow>
 
 #include <canberra.h>
+
+#ifdef ORVANE_HAVE_XCB
+#include <QtGui/qguiapplication_platform.h>
+#if QT_CONFIG(xcb)
+#include <xcb/xcb.h>
+#include <cstdlib>
+#include <cstring>
+#define ORVANE_X11_FRAMES 1
+#endif
+#endif
 
 namespace {
 
@@ -19,6 +32,34 @@ QPointer<CallWindows> &applicationInstance()
     static QPointer<CallWindows> instance;
     return instance;
 }
+
+#ifdef ORVANE_X11_FRAMES
+xcb_atom_t atom(xcb_connection_t *connection, const char *name)
+{
+    const xcb_intern_atom_cookie_t cookie = xcb_intern_atom(connection, 0, uint16_t(strlen(name)), name);
+    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(connection, cookie, nullptr);
+    const xcb_atom_t result = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    free(reply);
+    return result;
+}
+
+// The hint GTK gives for its own dark windows; the window managers that draw frames read it.
+void setFrameVariant(QWindow *window, bool dark)
+{
+    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    if (!connection)
+        return;
+    const xcb_atom_t variant = atom(connection, "_GTK_THEME_VARIANT");
+    const xcb_atom_t utf8 = atom(connection, "UTF8_STRING");
+    if (variant == XCB_ATOM_NONE || utf8 == XCB_ATOM_NONE)
+        return;
+    const QByteArray value = dark ? QByteArrayLiteral("dark") : QByteArrayLiteral("light");
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, xcb_window_t(window->winId()), variant, utf8, 8,
+                        uint32_t(value.size()), value.constData());
+    xcb_flush(connection);
+}
+#endif
 
 } // namespace
 
@@ -37,6 +78,11 @@ CallWindows::CallWindows(CallManager *calls, CallAPIClient *api, CallManager::To
     connect(&m_ringback, &QTimer::timeout, this, [this] { playSound("phone-outgoing-calling"); });
     connect(&m_incomingCheck, &QTimer::timeout, this, [this] { checkIncomingCallStatus(); });
     connect(m_calls, &CallManager::incomingCallReceived, this, &CallWindows::showIncoming);
+    // An open call window follows a theme change like the main window does.
+    connect(&AppColors::shared(), &AppColors::changed, this, [this] {
+        applyAppearance(m_incoming);
+        applyAppearance(m_outgoing);
+    });
 
     ca_context *context = nullptr;
     // No sound server is no reason to refuse calls: the windows simply stay silent.
@@ -109,6 +155,18 @@ QUrl CallWindows::avatarUrl(const QString &avatar)
     return content.isEmpty() ? QUrl() : QUrl(content + (avatar.startsWith(QLatin1Char('/')) ? avatar.mid(1) : avatar));
 }
 
+void CallWindows::applyAppearance(QQuickWindow *window)
+{
+    if (!window)
+        return;
+    const bool dark = AppColors::shared().current().background == AppPalette::dark().background;
+    window->setProperty("darkAppearance", dark);
+#ifdef ORVANE_X11_FRAMES
+    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+        setFrameVariant(window, dark);
+#endif
+}
+
 QQuickWindow *CallWindows::createWindow(const QString &type, const QVariantMap &properties)
 {
     if (!m_engine)
@@ -125,6 +183,7 @@ QQuickWindow *CallWindows::createWindow(const QString &type, const QVariantMap &
         return nullptr;
     }
     QJSEngine::setObjectOwnership(window, QJSEngine::CppOwnership);
+    applyAppearance(window);
     window->show();
     window->raise();
     window->requestActivate();

@@ -69,6 +69,9 @@ signals:
     void outgoingWindowChanged();
 
 private:
+    // Dark when the palette's background is the dark palette's: the window and, on X11, the frame
+    // the window manager draws around it.
+    static void applyAppearance(QQuickWindow *window);
     QQuickWindow *createWindow(const QString &type, const QVariantMap &properties);
     void playSound(const char *eventId);
     QCoro::Task<> answerFlow(QString callId);

@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
 import Orvane.Session
+import Orvane.Ui
 import Orvane.Calls
 
 // Rings for a reported call with Answer and Decline; after answering it is the call's screen.
@@ -13,6 +14,8 @@ Window {
     required property var call
     property bool answered: false
     property bool closedByController: false
+    // Set by CallWindows from the palette, for the window manager's frame.
+    property bool darkAppearance: false
     property bool callEnded: false
     property bool isMuted: false
     property bool isSpeakerOn: true
@@ -116,7 +119,7 @@ Window {
                 objectName: "muteButton"
                 icon: window.isMuted ? "mic.slash.fill" : "mic.fill"
                 iconColor: window.isMuted ? "#e5484d" : window.colors.foreground
-                bgColor: window.colors.muted
+                bgColor: window.colors.secondary
                 label: window.isMuted ? window.tr("Вкл.", "On") : window.tr("Выкл.", "Off")
                 onClicked: {
                     window.isMuted = !window.isMuted
@@ -134,7 +137,7 @@ Window {
                 objectName: "speakerButton"
                 icon: window.isSpeakerOn ? "speaker.wave.3.fill" : "speaker.slash.fill"
                 iconColor: window.isSpeakerOn ? window.colors.foreground : "#e5484d"
-                bgColor: window.colors.muted
+                bgColor: window.colors.secondary
                 label: window.isSpeakerOn ? window.tr("Вкл.", "On") : window.tr("Выкл.", "Off")
                 onClicked: {
                     window.isSpeakerOn = !window.isSpeakerOn
@@ -142,9 +145,11 @@ Window {
                 }
             }
         }
-        Button {
+        GlassButton {
             objectName: "closeButton"
             Layout.alignment: Qt.AlignHCenter
+            Layout.topMargin: 20
+            Layout.preferredWidth: 140
             visible: window.answered && window.callEnded
             text: window.tr("Закрыть", "Close")
             onClicked: window.endAndClose()

@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
 import Orvane.Session
+import Orvane.Ui
 import Orvane.Calls
 
 // A call this member places: progress, controls and duration, and the final state before it closes.
@@ -12,6 +13,9 @@ Window {
     required property QtObject calls
     required property var friendData
     property bool closedByController: false
+    // Set by CallWindows from the palette, for the window manager's frame.
+    property bool darkAppearance: false
+    property alias showSettings: settingsPanel.isPresented
     property int callState: CallStateManager.Connecting
     property bool isMuted: false
     property bool isSpeakerOn: true
@@ -21,6 +25,8 @@ Window {
     readonly property var colors: AppColors.current
     readonly property bool finished: callState === CallStateManager.NoAnswer || callState === CallStateManager.Declined
                                      || callState === CallStateManager.Ended || callState === CallStateManager.Busy
+    readonly property bool failed: callState === CallStateManager.NoAnswer || callState === CallStateManager.Declined
+                                   || callState === CallStateManager.Busy
     // How long a call may ring before it counts as unanswered; tests shorten it.
     property int noAnswerTimeoutMs: 30000
 
@@ -119,17 +125,40 @@ Window {
         onTriggered: window.controller.endOutgoing()
     }
 
+    AbstractButton {
+        id: settingsButton
+        objectName: "settingsButton"
+        anchors { top: parent.top; right: parent.right; margins: 16 }
+        implicitWidth: 36
+        implicitHeight: 36
+        hoverEnabled: true
+        onClicked: window.showSettings = !window.showSettings
+        background: Rectangle {
+            radius: 18
+            color: window.showSettings || settingsButton.hovered ? window.colors.accent : window.colors.secondary
+            border.width: 1
+            border.color: window.colors.border
+        }
+        contentItem: Icon {
+            name: "gearshape.fill"
+            size: 18
+            color: window.showSettings ? window.colors.foreground : window.colors.mutedForeground
+        }
+    }
+
     ColumnLayout {
         anchors.centerIn: parent
-        spacing: 16
+        spacing: 12
 
         PulsingAvatar {
             Layout.alignment: Qt.AlignHCenter
+            size: window.showSettings ? 88 : 140
             source: window.controller ? window.controller.avatarUrl(window.friendData.avatar || "") : ""
             pulsing: window.callState === CallStateManager.Connecting || window.callState === CallStateManager.Ringing
         }
         Text {
             Layout.alignment: Qt.AlignHCenter
+            Layout.topMargin: 4
             text: window.controller.displayName(window.friendData)
             font.pixelSize: 24
             font.weight: Font.DemiBold
@@ -142,18 +171,19 @@ Window {
                   ? CallStateManager.formatDuration(window.calls.callDuration)
                   : CallStateManager.text(window.callState, window.english)
             font.pixelSize: 15
-            color: window.colors.mutedForeground
+            font.weight: window.failed ? Font.Medium : Font.Normal
+            color: window.failed ? "#e5484d" : window.colors.mutedForeground
         }
         RowLayout {
             Layout.alignment: Qt.AlignHCenter
-            Layout.topMargin: 24
+            Layout.topMargin: 20
             spacing: 24
             visible: !window.finished
             CallButton {
                 objectName: "muteButton"
                 icon: window.isMuted ? "mic.slash.fill" : "mic.fill"
                 iconColor: window.isMuted ? "#e5484d" : window.colors.foreground
-                bgColor: window.colors.muted
+                bgColor: window.colors.secondary
                 label: window.isMuted ? window.tr("Вкл.", "On") : window.tr("Выкл.", "Off")
                 onClicked: {
                     window.isMuted = !window.isMuted
@@ -172,7 +202,7 @@ Window {
                 objectName: "speakerButton"
                 icon: window.isSpeakerOn ? "speaker.wave.3.fill" : "speaker.slash.fill"
                 iconColor: window.isSpeakerOn ? window.colors.foreground : "#e5484d"
-                bgColor: window.colors.muted
+                bgColor: window.colors.secondary
                 label: window.isSpeakerOn ? window.tr("Вкл.", "On") : window.tr("Выкл.", "Off")
                 onClicked: {
                     window.isSpeakerOn = !window.isSpeakerOn
@@ -180,12 +210,22 @@ Window {
                 }
             }
         }
-        Button {
+        GlassButton {
             objectName: "closeButton"
             Layout.alignment: Qt.AlignHCenter
+            Layout.topMargin: 20
+            Layout.preferredWidth: 140
             visible: window.finished
             text: window.tr("Закрыть", "Close")
             onClicked: window.controller.endOutgoing()
+        }
+        AudioSettingsPanel {
+            id: settingsPanel
+            objectName: "settingsPanel"
+            Layout.alignment: Qt.AlignHCenter
+            Layout.topMargin: 12
+            Layout.preferredWidth: 380
+            english: window.english
         }
     }
 }

@@ -1,11 +1,13 @@
 // The call windows driven by two call managers signed in to the reference server on 127.0.0.1.
 #include "APIClient.h"
+#include "AppPalette.h"
 #include "AudioProbe.h"
 #include "CallAPIClient.h"
 #include "CallManager.h"
 #include "CallStateManager.h"
 #include "CallWindows.h"
 #include "ReferenceServer.h"
+#include "ThemeManager.h"
 #include "WebRTCManager.h"
 
 #include <QQmlEngine>
@@ -108,7 +110,7 @@ private slots:
         m_api = std::make_unique<CallAPIClient>(m_server.serverUrl());
         m_engine = std::make_unique<QQmlEngine>();
         m_engine->addImportPath(QStringLiteral("qrc:/qt/qml"));
-        for (const QString name : {"anna", "boris"}) {
+        for (const QString name : {"anna", "boris", "maria"}) {
             APIClient api(m_server.serverUrl());
             const auto result = QCoro::waitFor(api.login(name + "@demo.theorvane.example", "demo1234"));
             QVERIFY(result && result.value().token && result.value().user);
@@ -219,23 +221,40 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!boris->incoming(), Wait);
     }
 
-    // Nobody answers within the window's time-out: "No answer", the call ends on the server, and the
-    // window closes by itself.
-    void unansweredCallEndsFromTheWindow()
+    // A callee who is busy, then one who does not answer: the window says so in its status line,
+    // offers only Close, and closes by itself.
+    void unreachableCalleeShowsWhyAndCloses()
     {
         auto anna = member(QStringLiteral("anna"), 440);
+        auto boris = member(QStringLiteral("boris"), 880);
+        auto text = [&](const char *name) {
+            QObject *item = anna->outgoing() ? anna->outgoing()->findChild<QObject *>(name) : nullptr;
+            return item ? item->property("text").toString() : QString();
+        };
+        auto shown = [&](const char *name) {
+            QObject *item = anna->outgoing() ? anna->outgoing()->findChild<QObject *>(name) : nullptr;
+            return item && item->property("visible").toBool();
+        };
+        QVERIFY(QCoro::waitFor(boris->calls->initiateCall(m_members.value("maria").first)));
+        anna->windows->startCall(friendMap(QStringLiteral("boris")));
+        QTRY_COMPARE_WITH_TIMEOUT(text("statusLine"), QStringLiteral("Занят"), Wait);
+        QCOMPARE(CallStateManager::shared()->callState(), CallStateManager::Busy);
+        QVERIFY(shown("closeButton"));
+        QVERIFY(!shown("endButton"));
+        QVERIFY(!anna->windows->isRingbackPlaying());
+        QTRY_VERIFY_WITH_TIMEOUT(!anna->outgoing(), Wait);
+        QCoro::waitFor(boris->calls->endCall());
+
         anna->windows->startCall(friendMap(QStringLiteral("boris")));
         QVERIFY(anna->outgoing());
         anna->outgoing()->setProperty("noAnswerTimeoutMs", 300);
-        QTRY_COMPARE_WITH_TIMEOUT(anna->outgoing() ? anna->outgoing()->property("callState").toInt()
-                                                   : int(CallStateManager::None),
-                                  int(CallStateManager::NoAnswer), Wait);
+        QTRY_COMPARE_WITH_TIMEOUT(text("statusLine"), QStringLiteral("Не отвечает"), Wait);
+        QVERIFY(shown("closeButton"));
         QVERIFY(!anna->windows->isRingbackPlaying());
         QTRY_VERIFY_WITH_TIMEOUT(!anna->calls->currentCallId(), Wait);
         QTRY_VERIFY_WITH_TIMEOUT(!anna->outgoing(), Wait);
-        QVERIFY(!CallStateManager::shared()->isCallingFriend(m_members.value("boris").first));
+        QVERIFY(!CallStateManager::shared()->isCallingFriend(boris->id));
         // Nothing rings for Boris any more.
-        auto boris = member(QStringLiteral("boris"), 880);
         QCoro::waitFor(boris->calls->checkIncomingCalls());
         QVERIFY(!boris->incoming());
     }
@@ -253,6 +272,29 @@ private slots:
         QCOMPARE(CallStateManager::shared()->callState(), CallStateManager::Active);
         QVERIFY(!anna->windows->isRingbackPlaying());
         QTRY_VERIFY_WITH_TIMEOUT(anna->calls->callDuration() >= 1, Wait);
+
+        // The gear shows and hides the audio settings, whose meter listens only while shown.
+        QQuickWindow *outgoing = anna->outgoing();
+        auto *panel = outgoing->findChild<QObject *>(QStringLiteral("settingsPanel"));
+        auto *monitor = panel->property("monitor").value<QObject *>();
+        QVERIFY(!panel->property("visible").toBool());
+        QVERIFY(QMetaObject::invokeMethod(outgoing->findChild<QObject *>(QStringLiteral("settingsButton")), "clicked"));
+        QVERIFY(panel->property("visible").toBool());
+        QVERIFY(QMetaObject::invokeMethod(panel->findChild<QObject *>(QStringLiteral("panelCloseButton")), "clicked"));
+        QVERIFY(!outgoing->property("showSettings").toBool());
+        QVERIFY(!monitor->property("isRunning").toBool());
+
+        // Both windows follow a theme change at once, frame included.
+        for (QQuickWindow *window : {outgoing, boris->incoming()})
+            QVERIFY(!window->property("darkAppearance").toBool());
+        ThemeManager::shared().setMode(ThemeMode::Dark);
+        auto restoreTheme = qScopeGuard([] { ThemeManager::shared().setMode(ThemeMode::Light); });
+        for (QQuickWindow *window : {outgoing, boris->incoming()}) {
+            QTRY_VERIFY(window->property("darkAppearance").toBool());
+            QCOMPARE(window->color(), AppPalette::dark().background);
+            QCOMPARE(window->findChild<QObject *>(QStringLiteral("statusLine"))->property("color").value<QColor>(),
+                     AppPalette::dark().mutedForeground);
+        }
 
         QVERIFY(QMetaObject::invokeMethod(anna->outgoing(), "endCall"));
         QCOMPARE(anna->outgoing()->property("callState").toInt(), int(CallStateManager::Ended));

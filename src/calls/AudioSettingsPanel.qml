@@ -1,0 +1,197 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+import Orvane.Session
+import Orvane.Ui
+import Orvane.Calls
+
+// The call's audio settings: volume, microphone sensitivity and whether calls start with the
+// microphone on. Every change is saved at once and acts on the running call. While the panel is
+// open its meter shows the microphone at the chosen sensitivity.
+Card {
+    id: panel
+
+    property bool isPresented: false
+    property bool english: LanguageManager.isEnglish
+    property QtObject audioSettings: AudioSettingsManager
+    property MicrophoneMonitor monitor: MicrophoneMonitor {}
+
+    function tr(ru, en) { return english ? en : ru }
+
+    visible: isPresented
+    implicitWidth: 380
+    implicitHeight: body.implicitHeight + 32
+
+    // The microphone is opened only while someone looks at the meter.
+    onIsPresentedChanged: if (monitor) isPresented ? monitor.startMonitoring() : monitor.stopMonitoring()
+    Component.onCompleted: if (isPresented && monitor) monitor.startMonitoring()
+
+    ColumnLayout {
+        id: body
+        anchors { fill: parent; margins: 16 }
+        spacing: 14
+
+        RowLayout {
+            Layout.fillWidth: true
+            Text {
+                objectName: "panelTitle"
+                Layout.fillWidth: true
+                text: panel.tr("Настройки звука", "Audio Settings")
+                font.pixelSize: 15
+                font.weight: Font.DemiBold
+                color: panel.colors.foreground
+            }
+            AbstractButton {
+                id: closeButton
+                objectName: "panelCloseButton"
+                implicitWidth: 26
+                implicitHeight: 26
+                hoverEnabled: true
+                onClicked: panel.isPresented = false
+                background: Rectangle {
+                    radius: 13
+                    color: closeButton.hovered ? panel.colors.muted : "transparent"
+                }
+                contentItem: Icon {
+                    name: "xmark"
+                    size: 16
+                    color: panel.colors.mutedForeground
+                }
+            }
+        }
+
+        LevelRow {
+            objectName: "volumeRow"
+            symbol: "speaker.wave.2.fill"
+            label: panel.tr("Громкость", "Volume")
+            value: panel.audioSettings.outputVolume
+            onMoved: (v) => panel.audioSettings.outputVolume = v
+        }
+
+        LevelRow {
+            objectName: "sensitivityRow"
+            symbol: "mic.fill"
+            label: panel.tr("Чувствительность микрофона", "Mic Sensitivity")
+            value: panel.audioSettings.inputSensitivity
+            onMoved: (v) => panel.audioSettings.inputSensitivity = v
+        }
+
+        MicrophoneLevelIndicator {
+            objectName: "levelIndicator"
+            Layout.fillWidth: true
+            Layout.preferredHeight: 6
+            level: !panel.monitor ? 0 : Math.min(1, panel.monitor.level
+                                                 * WebRTCManager.captureGainForSensitivity(panel.audioSettings.inputSensitivity))
+        }
+
+        CheckBox {
+            id: micCheck
+            objectName: "micEnabledCheck"
+            Layout.fillWidth: true
+            padding: 0
+            spacing: 8
+            checked: panel.audioSettings.micEnabledByDefault
+            onToggled: panel.audioSettings.micEnabledByDefault = checked
+            indicator: Rectangle {
+                implicitWidth: 18
+                implicitHeight: 18
+                y: (micCheck.height - height) / 2
+                radius: 5
+                color: micCheck.checked ? panel.colors.primary : "transparent"
+                border.width: micCheck.checked ? 0 : 1
+                border.color: panel.colors.mutedForeground
+                Icon {
+                    anchors.centerIn: parent
+                    visible: micCheck.checked
+                    name: "checkmark"
+                    size: 14
+                    color: panel.colors.primaryForeground
+                }
+            }
+            contentItem: RowLayout {
+                spacing: 6
+                Item { Layout.preferredWidth: micCheck.indicator.width + 2 }
+                Icon {
+                    name: "mic.badge.plus"
+                    size: 14
+                    color: panel.colors.mutedForeground
+                }
+                Text {
+                    Layout.fillWidth: true
+                    text: panel.tr("Микрофон включён при звонке", "Mic enabled on call")
+                    font.pixelSize: 14
+                    color: panel.colors.foreground
+                    elide: Text.ElideRight
+                }
+            }
+        }
+    }
+
+    component LevelRow: ColumnLayout {
+        id: row
+        property string symbol
+        property string label
+        property real value
+        signal moved(real value)
+        Layout.fillWidth: true
+        spacing: 6
+
+        RowLayout {
+            Layout.fillWidth: true
+            spacing: 8
+            Icon {
+                name: row.symbol
+                size: 14
+                color: panel.colors.mutedForeground
+            }
+            Text {
+                Layout.fillWidth: true
+                text: row.label
+                font.pixelSize: 14
+                color: panel.colors.foreground
+                elide: Text.ElideRight
+            }
+            Text {
+                objectName: "percent"
+                text: AudioSettingsManager.percentText(row.value)
+                font.pixelSize: 13
+                color: panel.colors.mutedForeground
+            }
+        }
+        Slider {
+            id: slider
+            objectName: "slider"
+            Layout.fillWidth: true
+            padding: 0
+            implicitHeight: 18
+            from: 0
+            to: 1
+            value: row.value
+            onMoved: row.moved(value)
+            background: Rectangle {
+                x: slider.leftPadding
+                y: slider.topPadding + slider.availableHeight / 2 - height / 2
+                width: slider.availableWidth
+                height: 4
+                radius: 2
+                color: panel.colors.muted
+                Rectangle {
+                    width: slider.visualPosition * parent.width
+                    height: parent.height
+                    radius: 2
+                    color: panel.colors.primary
+                }
+            }
+            handle: Rectangle {
+                x: slider.leftPadding + slider.visualPosition * (slider.availableWidth - width)
+                y: slider.topPadding + slider.availableHeight / 2 - height / 2
+                width: 16
+                height: 16
+                radius: 8
+                color: "white"
+                border.width: 1
+                border.color: panel.colors.isDark ? "#71717A" : "#D4D4D8"
+            }
+        }
+    }
+}
