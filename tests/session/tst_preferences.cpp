@@ -26,30 +26,48 @@ private slots:
         s.sync();
     }
 
-    void languageStoredValues_data()
+    // What a start reads from values left by older versions or by hand, and what it leaves stored.
+    void storedValues_data()
     {
+        QTest::addColumn<QString>("key");
         QTest::addColumn<QVariant>("stored");
-        QTest::addColumn<QString>("expected");
+        QTest::addColumn<QString>("read"); // themes: mode/look
         QTest::addColumn<QString>("storedAfter");
-        QTest::newRow("first start writes Russian") << QVariant() << "ru" << "ru";
-        QTest::newRow("en") << QVariant("en") << "en" << "en";
-        QTest::newRow("ru") << QVariant("ru") << "ru" << "ru";
-        QTest::newRow("unknown code") << QVariant("de") << "ru" << "ru";
-        QTest::newRow("empty string") << QVariant("") << "ru" << "ru";
-        QTest::newRow("wrong case") << QVariant("EN") << "ru" << "ru";
-        QTest::newRow("not a string") << QVariant(42) << "ru" << "ru";
+        const QString language = "appLanguage", theme = "themeMode", flag = "enableMicBeforeCall";
+        QTest::newRow("language: first start writes Russian") << language << QVariant() << "ru" << "ru";
+        QTest::newRow("language: en") << language << QVariant("en") << "en" << "en";
+        QTest::newRow("language: unknown code") << language << QVariant("de") << "ru" << "ru";
+        QTest::newRow("language: empty") << language << QVariant("") << "ru" << "ru";
+        QTest::newRow("language: wrong case") << language << QVariant("EN") << "ru" << "ru";
+        QTest::newRow("language: not a string") << language << QVariant(42) << "ru" << "ru";
+        // A start never writes the theme: an unknown value stays as it was, nothing appears when absent.
+        QTest::newRow("theme: absent") << theme << QVariant() << "light/light" << "";
+        QTest::newRow("theme: dark") << theme << QVariant("dark") << "dark/dark" << "dark";
+        QTest::newRow("theme: system") << theme << QVariant("system") << "light/light" << "system";
+        QTest::newRow("theme: Dark in capitals") << theme << QVariant("Dark") << "light/light" << "Dark";
+        QTest::newRow("flag: absent") << flag << QVariant() << "true" << "";
+        QTest::newRow("flag: false") << flag << QVariant(false) << "false" << "false";
+        QTest::newRow("flag: false as text") << flag << QVariant("false") << "false" << "false";
+        QTest::newRow("flag: garbage") << flag << QVariant("maybe") << "true" << "maybe";
     }
 
-    void languageStoredValues()
+    void storedValues()
     {
+        QFETCH(QString, key);
         QFETCH(QVariant, stored);
-        QFETCH(QString, expected);
+        QFETCH(QString, read);
         QFETCH(QString, storedAfter);
         if (stored.isValid())
-            Preferences::setValue("appLanguage", stored);
-        LanguageManager manager(nullptr);
-        QCOMPARE(manager.languageCode(), expected);
-        QCOMPARE(settings().value("appLanguage").toString(), storedAfter);
+            Preferences::setValue(key, stored);
+        if (key == "appLanguage") {
+            QCOMPARE(LanguageManager(nullptr).languageCode(), read);
+        } else if (key == "themeMode") {
+            const ThemeManager manager(nullptr);
+            QCOMPARE(manager.modeCode() + (manager.isDark() ? "/dark" : "/light"), read);
+        } else {
+            QCOMPARE(QString(Preferences::boolValue(key, true) ? "true" : "false"), read);
+        }
+        QCOMPARE(settings().value(key).toString(), storedAfter);
     }
 
     void languageChangePersistsAndNotifies()
@@ -69,31 +87,6 @@ private slots:
         manager.setLanguage(AppLanguage::Ru);
         QCOMPARE(spy.count(), 2);
         QCOMPARE(manager.text("Вход", "Sign In"), "Вход");
-        QCOMPARE(LanguageManager(nullptr).languageCode(), "ru"); // a new run reads it back
-    }
-
-    void themeStoredValues_data()
-    {
-        QTest::addColumn<QVariant>("stored");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("absent") << QVariant() << "light";
-        QTest::newRow("dark") << QVariant("dark") << "dark";
-        QTest::newRow("light") << QVariant("light") << "light";
-        QTest::newRow("system") << QVariant("system") << "light";
-        QTest::newRow("Dark in capitals") << QVariant("Dark") << "light";
-    }
-
-    void themeStoredValues()
-    {
-        QFETCH(QVariant, stored);
-        QFETCH(QString, expected);
-        if (stored.isValid())
-            Preferences::setValue("themeMode", stored);
-        ThemeManager manager(nullptr);
-        QCOMPARE(manager.modeCode(), expected);
-        QCOMPARE(manager.isDark(), expected == "dark");
-        // Start never writes: an unknown value stays as it was, nothing appears when absent.
-        QCOMPARE(settings().value("themeMode"), stored.isValid() ? QVariant(stored.toString()) : QVariant());
     }
 
     void themeChangeAppliesLaterAndPersists()
@@ -133,26 +126,6 @@ private slots:
                     QVERIFY2(v.value<QColor>().isValid() && v.value<QColor>().alpha() == 255, mo.property(i).name());
             }
         }
-    }
-
-    void strictBooleans_data()
-    {
-        QTest::addColumn<QVariant>("stored");
-        QTest::addColumn<bool>("expected");
-        QTest::newRow("absent") << QVariant() << true;
-        QTest::newRow("true") << QVariant(true) << true;
-        QTest::newRow("false") << QVariant(false) << false;
-        QTest::newRow("false text") << QVariant("false") << false;
-        QTest::newRow("garbage") << QVariant("maybe") << true;
-    }
-
-    void strictBooleans()
-    {
-        QFETCH(QVariant, stored);
-        QFETCH(bool, expected);
-        if (stored.isValid())
-            Preferences::setValue("enableMicBeforeCall", stored);
-        QCOMPARE(Preferences::boolValue("enableMicBeforeCall", true), expected);
     }
 };
 
