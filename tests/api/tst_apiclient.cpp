@@ -230,33 +230,6 @@ private slots:
             QCOMPARE(result.error().description(), text);
     }
 
-    void signIn()
-    {
-        server.respond(200, R"({"success":false})");
-        auto result = QCoro::waitFor(client->login("a@b", "x"));
-        QCOMPARE(result.error(), APIError::serverError("Login failed"));
-
-        server.respond(200, R"({"success":false,"error":"Неверный пароль"})");
-        result = QCoro::waitFor(client->login("a@b", "x"));
-        QCOMPARE(result.error(), APIError::serverError("Неверный пароль"));
-
-        // The status is judged before success.
-        server.respond(401, R"({"success":true,"error":"Unauthorized"})");
-        result = QCoro::waitFor(client->login("a@b", "x"));
-        QCOMPARE(result.error(), APIError::serverError("Unauthorized"));
-
-        server.respond(200, R"({"success":true,"token":"T","requiresVerification":true,"user":{"id":"u","email":"a@b","emailVerified":true}})");
-        result = QCoro::waitFor(client->login("a@b", "x"));
-        QVERIFY(result.ok());
-        QCOMPARE(result.value().token, std::optional<QString>("T"));
-
-        // The token check hands back a refusal as a record; the caller decides.
-        server.respond(200, R"({"success":false,"error":"expired"})");
-        const auto check = QCoro::waitFor(client->checkToken("old"));
-        QVERIFY(check.ok());
-        QVERIFY(!check.value().success);
-    }
-
     void unreadCount_data()
     {
         QTest::addColumn<int>("status");

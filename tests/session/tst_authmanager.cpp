@@ -274,7 +274,10 @@ private slots:
                                                    << "Verify your e-mail";
         QTest::newRow("empty token") << 200 << authBody(true, "", true) << false << "Login failed";
         QTest::newRow("success false, no text") << 200 << authBody(false, nullptr, false) << false << "Login failed";
-        QTest::newRow("401 with text") << 401 << authBody(false, nullptr, false, "Invalid credentials") << false
+        QTest::newRow("success false with text") << 200 << authBody(false, nullptr, false, "Неверный пароль") << false
+                                                 << "Неверный пароль";
+        // The status is judged before success.
+        QTest::newRow("401 with text") << 401 << authBody(true, "tok-new", true, "Invalid credentials") << false
                                        << "Invalid credentials";
     }
 

@@ -29,15 +29,6 @@ Shaped shape(const QString &text, QFont font = QGuiApplication::font())
     return s;
 }
 
-bool maps(const std::vector<FontPatch::Group> &groups, quint32 cp)
-{
-    for (const auto &g : groups) {
-        if (cp >= g.start && cp <= g.end)
-            return true;
-    }
-    return false;
-}
-
 QByteArray readFile(const QString &path)
 {
     QFile f(path);
@@ -64,36 +55,12 @@ private slots:
         FontSetup::apply();
     }
 
-    void emojiFontGainsTheVariationSelector()
+    // What the patched fonts draw is checked through the application font below; patching is done once.
+    void patchingTwiceFindsNothingToDo()
     {
-        const auto before = FontPatch::unicodeGroups(m_emoji);
-        QVERIFY(!before.empty());
-        QVERIFY(!maps(before, 0xFE0F));
         const QByteArray patched = FontPatch::patchEmojiFont(m_emoji);
         QVERIFY(!patched.isEmpty());
-        const auto after = FontPatch::unicodeGroups(patched);
-        QVERIFY(maps(after, 0xFE0F));
-        QCOMPARE(after.size(), before.size() + 1);
-        // Patching twice finds nothing more to do.
         QVERIFY(FontPatch::patchEmojiFont(patched).isEmpty());
-        QCOMPARE(QRawFont(patched, 12).familyName(), "Orvn Color Emoji");
-        QVERIFY(QRawFont(patched, 12).supportsCharacter(0xFE0F));
-    }
-
-    void uiFontDropsOnlyEmojiCodePoints()
-    {
-        const auto emoji = FontPatch::unicodeGroups(m_emoji);
-        const auto before = FontPatch::unicodeGroups(m_inter);
-        const QByteArray patched = FontPatch::patchUiFont(m_inter, emoji);
-        const auto after = FontPatch::unicodeGroups(patched);
-        QVERIFY(!after.empty());
-        QCOMPARE(QRawFont(patched, 12).familyName(), "OrvUI");
-        QVERIFY(!QRawFont(patched, 12).supportsCharacter(0x2764));
-        for (quint32 dropped : {0x2764u, 0x2600u, 0x26A0u, 0x2665u})
-            QVERIFY2(maps(before, dropped) && !maps(after, dropped), qPrintable(QString::number(dropped, 16)));
-        for (quint32 kept : {quint32('#'), quint32('*'), quint32('0'), quint32('9'), 0xA9u, 0xAEu, 0x2122u, 0x203Cu,
-                             0x2192u /* → */, 0x0416u /* Ж */})
-            QVERIFY2(maps(after, kept), qPrintable(QString::number(kept, 16)));
     }
 
     void malformedInputIsRefused_data()
@@ -120,7 +87,8 @@ private slots:
         QTest::addColumn<int>("glyphs");
         QTest::newRow("red heart") << QStringLiteral("❤️") << 1;
         QTest::newRow("sun") << QStringLiteral("☀️") << 1;
-        QTest::newRow("snowflake") << QStringLiteral("❄️") << 1;
+        QTest::newRow("warning sign") << QStringLiteral("⚠️") << 1;
+        QTest::newRow("heart suit") << QStringLiteral("♥️") << 1;
         QTest::newRow("grinning face") << QStringLiteral("😀") << 1;
         QTest::newRow("rainbow flag") << QStringLiteral("🏳️\u200d🌈") << 1;
         QTest::newRow("heart on fire") << QStringLiteral("❤️\u200d🔥") << 1;
@@ -145,7 +113,7 @@ private slots:
     {
         QCOMPARE(FontSetup::uiFamily(), "OrvUI");
         QCOMPARE(QGuiApplication::font().families(), (QStringList{"OrvUI", "Orvn Color Emoji"}));
-        for (const QString &text : {QStringLiteral("Sign In"), QStringLiteral("Вход в систему"), QStringLiteral("© 2026 #1 → 99")})
+        for (const QString &text : {QStringLiteral("Sign In"), QStringLiteral("Вход в систему"), QStringLiteral("© ® ™ ‼ 2026 #1 * → 99")})
             QCOMPARE(shape(text).families, QStringList{"OrvUI"});
         QFont medium = QGuiApplication::font();
         medium.setWeight(QFont::Medium);
