@@ -4,13 +4,19 @@
 //   orvane_screenshot --out FILE [--theme light|dark] [--lang ru|en] [--email E --password P]
 //                     [--section messages|friends|settings|profile] [--width W --height H]
 //                     [--chat ROW] [--compose TEXT] [--spell] [--attach FILE] [--emoji CATEGORY]
+//   orvane_screenshot --calls DIR [--theme ...] [--lang ...] --email E --password P
+//                     --callee-email E --callee-password P --third-email E --third-password P
 //
 // --chat opens the conversation in that row of the list; --compose types into the composer, --spell runs the
 // spelling check on it, --attach picks a file, --emoji opens the emoji picker on a category (e.g. flags).
 //
+// --calls places a call from the first member to the callee and saves the call windows into DIR (see
+// CallShots.h); the third member's call finds the caller busy.
+//
 // With an e-mail and password it signs in first (against THEORVANE_SERVER_URL) and shows the signed-in
 // window. Preferences are written before the managers start, as a member's stored choice would be.
 #include "AuthManager.h"
+#include "CallShots.h"
 #include "FontSetup.h"
 #include "ChatController.h"
 #include "ConversationListModel.h"
@@ -63,9 +69,15 @@ int main(int argc, char *argv[])
     const QCommandLineOption spell(QStringLiteral("spell"), QStringLiteral("run the spelling check"));
     const QCommandLineOption attach(QStringLiteral("attach"), QStringLiteral("file to attach"), QStringLiteral("file"));
     const QCommandLineOption emoji(QStringLiteral("emoji"), QStringLiteral("open the emoji picker on a category"), QStringLiteral("key"));
-    parser.addOptions({out, theme, lang, email, password, section, width, height, chat, compose, spell, attach, emoji});
+    const QCommandLineOption calls(QStringLiteral("calls"), QStringLiteral("folder for the call windows"), QStringLiteral("dir"));
+    const QCommandLineOption calleeEmail(QStringLiteral("callee-email"), QStringLiteral("member called"), QStringLiteral("email"));
+    const QCommandLineOption calleePassword(QStringLiteral("callee-password"), QStringLiteral("password"), QStringLiteral("password"));
+    const QCommandLineOption thirdEmail(QStringLiteral("third-email"), QStringLiteral("member who finds the caller busy"), QStringLiteral("email"));
+    const QCommandLineOption thirdPassword(QStringLiteral("third-password"), QStringLiteral("password"), QStringLiteral("password"));
+    parser.addOptions({out, theme, lang, email, password, section, width, height, chat, compose, spell, attach, emoji,
+                       calls, calleeEmail, calleePassword, thirdEmail, thirdPassword});
     parser.process(app);
-    if (!parser.isSet(out))
+    if (!parser.isSet(out) && !parser.isSet(calls))
         parser.showHelp(2);
 
     {
@@ -77,6 +89,15 @@ int main(int argc, char *argv[])
 
     QQuickStyle::setStyle(QStringLiteral("Basic"));
     FontSetup::apply();
+
+    if (parser.isSet(calls)) {
+        QQmlEngine engine;
+        engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
+        return shootCallWindows(engine, parser.value(calls), parser.value(theme) + QLatin1Char('-') + parser.value(lang),
+                                {parser.value(email), parser.value(password)},
+                                {parser.value(calleeEmail), parser.value(calleePassword)},
+                                {parser.value(thirdEmail), parser.value(thirdPassword)});
+    }
 
     AuthManager &auth = AuthManager::shared();
     auth.logout(); // start from the login screen whatever the keyring holds
