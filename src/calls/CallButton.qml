@@ -9,6 +9,7 @@ Item {
     property string label
     property color iconColor: "white"
     property color bgColor: "#444"
+    property color borderColor: "transparent"
     signal clicked()
 
     implicitWidth: 80
@@ -21,6 +22,8 @@ Item {
         radius: 34
         anchors.horizontalCenter: parent.horizontalCenter
         color: root.bgColor
+        border.width: 1
+        border.color: root.borderColor
         scale: area.pressed ? 0.95 : 1.0
         Icon {
             anchors.centerIn: parent

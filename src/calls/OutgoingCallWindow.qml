@@ -184,6 +184,7 @@ Window {
                 icon: window.isMuted ? "mic.slash.fill" : "mic.fill"
                 iconColor: window.isMuted ? "#e5484d" : window.colors.foreground
                 bgColor: window.colors.secondary
+                borderColor: window.colors.border
                 label: window.isMuted ? window.tr("Вкл.", "On") : window.tr("Выкл.", "Off")
                 onClicked: {
                     window.isMuted = !window.isMuted
@@ -203,6 +204,7 @@ Window {
                 icon: window.isSpeakerOn ? "speaker.wave.3.fill" : "speaker.slash.fill"
                 iconColor: window.isSpeakerOn ? window.colors.foreground : "#e5484d"
                 bgColor: window.colors.secondary
+                borderColor: window.colors.border
                 label: window.isSpeakerOn ? window.tr("Вкл.", "On") : window.tr("Выкл.", "Off")
                 onClicked: {
                     window.isSpeakerOn = !window.isSpeakerOn

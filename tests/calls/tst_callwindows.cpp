@@ -259,9 +259,18 @@ private slots:
         QVERIFY(!boris->incoming());
     }
 
-    // Answered, talked, and the caller ends: the callee's screen shows the end and closes.
+    // Answered, talked, and one side ends. When the caller ends, the callee's screen shows the end
+    // and closes; when the callee ends, the caller's screen shows it and waits for Close.
+    void answeredCallEndsOnBothScreens_data()
+    {
+        QTest::addColumn<bool>("callerEnds");
+        QTest::newRow("caller ends") << true;
+        QTest::newRow("callee ends") << false;
+    }
+
     void answeredCallEndsOnBothScreens()
     {
+        QFETCH(bool, callerEnds);
         auto anna = member(QStringLiteral("anna"), 440);
         auto boris = member(QStringLiteral("boris"), 880);
         QVERIFY(ring(*anna, *boris));
@@ -272,13 +281,27 @@ private slots:
         QCOMPARE(CallStateManager::shared()->callState(), CallStateManager::Active);
         QVERIFY(!anna->windows->isRingbackPlaying());
         QTRY_VERIFY_WITH_TIMEOUT(anna->calls->callDuration() >= 1, Wait);
+        QQuickWindow *outgoing = anna->outgoing();
+        auto find = [](QQuickWindow *window, const char *name) { return window->findChild<QObject *>(name); };
+
+        if (!callerEnds) {
+            QVERIFY(QMetaObject::invokeMethod(find(boris->incoming(), "endButton"), "clicked"));
+            QTRY_VERIFY_WITH_TIMEOUT(!boris->incoming(), Wait);
+            QTRY_COMPARE_WITH_TIMEOUT(find(outgoing, "statusLine")->property("text").toString(),
+                                      QStringLiteral("Завершён"), Wait);
+            QTest::qWait(2500);
+            QCOMPARE(anna->outgoing(), outgoing);
+            QVERIFY(QMetaObject::invokeMethod(find(outgoing, "closeButton"), "clicked"));
+            QVERIFY(!anna->outgoing());
+            QCOMPARE(CallStateManager::shared()->callState(), CallStateManager::None);
+            return;
+        }
 
         // The gear shows and hides the audio settings, whose meter listens only while shown.
-        QQuickWindow *outgoing = anna->outgoing();
-        auto *panel = outgoing->findChild<QObject *>(QStringLiteral("settingsPanel"));
+        auto *panel = find(outgoing, "settingsPanel");
         auto *monitor = panel->property("monitor").value<QObject *>();
         QVERIFY(!panel->property("visible").toBool());
-        QVERIFY(QMetaObject::invokeMethod(outgoing->findChild<QObject *>(QStringLiteral("settingsButton")), "clicked"));
+        QVERIFY(QMetaObject::invokeMethod(find(outgoing, "settingsButton"), "clicked"));
         QVERIFY(panel->property("visible").toBool());
         QVERIFY(QMetaObject::invokeMethod(panel->findChild<QObject *>(QStringLiteral("panelCloseButton")), "clicked"));
         QVERIFY(!outgoing->property("showSettings").toBool());
@@ -292,8 +315,7 @@ private slots:
         for (QQuickWindow *window : {outgoing, boris->incoming()}) {
             QTRY_VERIFY(window->property("darkAppearance").toBool());
             QCOMPARE(window->color(), AppPalette::dark().background);
-            QCOMPARE(window->findChild<QObject *>(QStringLiteral("statusLine"))->property("color").value<QColor>(),
-                     AppPalette::dark().mutedForeground);
+            QCOMPARE(find(window, "statusLine")->property("color").value<QColor>(), AppPalette::dark().mutedForeground);
         }
 
         QVERIFY(QMetaObject::invokeMethod(anna->outgoing(), "endCall"));
