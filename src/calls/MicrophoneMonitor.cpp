@@ -47,23 +47,6 @@ bool MicrophoneMonitor::isBarLit(int index, float level)
     return index >= 0 && index < BarCount && float(index) / float(BarCount) < level;
 }
 
-int MicrophoneMonitor::litBars(float level)
-{
-    int lit = 0;
-    for (int i = 0; i < BarCount; ++i)
-        lit += isBarLit(i, level) ? 1 : 0;
-    return lit;
-}
-
-MicrophoneMonitor::BarColor MicrophoneMonitor::barColor(int index)
-{
-    if (index >= 16)
-        return Red;
-    if (index >= 12)
-        return Yellow;
-    return Green;
-}
-
 void MicrophoneMonitor::setLevel(float level)
 {
     if (m_level == level)

@@ -17,13 +17,10 @@ class MicrophoneMonitor : public QObject
     Q_OBJECT
     QML_ELEMENT
     Q_PROPERTY(float level READ level NOTIFY levelChanged)
-    Q_PROPERTY(int bars READ bars NOTIFY levelChanged)
     Q_PROPERTY(bool isRunning READ isRunning NOTIFY isRunningChanged)
 
 public:
     static constexpr int BarCount = 20;
-    enum BarColor { Green, Yellow, Red };
-    Q_ENUM(BarColor)
 
     explicit MicrophoneMonitor(QObject *parent = nullptr);
     explicit MicrophoneMonitor(MediaConfig config, QObject *parent = nullptr);
@@ -33,15 +30,12 @@ public:
     Q_INVOKABLE void stopMonitoring();
 
     float level() const { return m_level; }
-    int bars() const { return litBars(m_level); }
     bool isRunning() const { return m_pipeline != nullptr; }
 
     // RMS x 5, capped at 1: speech at a normal distance fills most of the meter.
     static float levelForRms(double rms);
     // Bar i of the meter is lit when i / 20 < level.
     Q_INVOKABLE static bool isBarLit(int index, float level);
-    static int litBars(float level);
-    Q_INVOKABLE static BarColor barColor(int index);
 
 signals:
     void levelChanged();
