@@ -38,8 +38,6 @@ ChatController::ChatController(QObject *parent)
     : QObject(parent)
     , m_api(nullptr)
 {
-    m_pollTimer.setSingleShot(true);
-    connect(&m_pollTimer, &QTimer::timeout, this, [this] { pollOnce(); });
     m_noticeTimer.setSingleShot(true);
     connect(&m_noticeTimer, &QTimer::timeout, this, &ChatController::dismissNotice);
 }
@@ -68,15 +66,7 @@ void ChatController::setActive(bool active)
         return;
     m_active = active;
     emit activeChanged();
-    if (!active) {
-        stopAutoRefresh();
-        return;
-    }
-    const quint64 generation = ++m_pollGeneration;
-    QCoro::connect(loadMessages(true), this, [this, generation] {
-        if (m_active && generation == m_pollGeneration)
-            startAutoRefresh();
-    });
+    m_poller.setActive(active);
 }
 
 void ChatController::setNewMessage(const QString &text)
@@ -160,32 +150,6 @@ void ChatController::applyLoaded(const MessagesResponse &answer)
         diag(line);
     }
     m_messages.setMessages(list);
-}
-
-void ChatController::startAutoRefresh()
-{
-    ++m_pollGeneration;
-    m_pollTimer.start(m_pollInterval);
-}
-
-void ChatController::stopAutoRefresh()
-{
-    ++m_pollGeneration;
-    m_pollTimer.stop();
-}
-
-QCoro::Task<> ChatController::pollOnce()
-{
-    QPointer<ChatController> self(this);
-    const quint64 generation = m_pollGeneration;
-    m_pollLoadRunning = true;
-    co_await loadMessages(false);
-    if (!self)
-        co_return;
-    m_pollLoadRunning = false;
-    // The pause starts when a load has finished, so a slow answer never overlaps the next poll.
-    if (generation == m_pollGeneration)
-        m_pollTimer.start(m_pollInterval);
 }
 
 void ChatController::sendMessage()

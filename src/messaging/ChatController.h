@@ -2,6 +2,7 @@
 
 #include "MessageListModel.h"
 #include "MessagingRecords.h"
+#include "Poller.h"
 
 #include <QObject>
 #include <QPointer>
@@ -72,9 +73,9 @@ public:
     Q_INVOKABLE void reload() { loadMessages(true); }
     // One poll now (no loading state).
     Q_INVOKABLE void refresh() { loadMessages(false); }
-    Q_INVOKABLE void startAutoRefresh();
-    Q_INVOKABLE void stopAutoRefresh();
-    bool isPolling() const { return m_pollTimer.isActive() || m_pollLoadRunning; }
+    Q_INVOKABLE void startAutoRefresh() { m_poller.restart(); }
+    Q_INVOKABLE void stopAutoRefresh() { m_poller.stop(); }
+    bool isPolling() const { return m_poller.isRunning(); }
 
     // The composer's send action (button or Enter).
     Q_INVOKABLE void sendMessage();
@@ -103,7 +104,7 @@ public:
     void setUnreadRefreshForTesting(std::function<QCoro::Task<>()> refresh) { m_unreadRefresh = std::move(refresh); }
     void setIntervalsForTesting(std::chrono::milliseconds poll, std::chrono::milliseconds uploadStep)
     {
-        m_pollInterval = poll;
+        m_poller.setInterval(poll);
         m_uploadStep = uploadStep;
     }
 
@@ -128,7 +129,6 @@ signals:
     void uploadFinished();
 
 private:
-    QCoro::Task<> pollOnce();
     std::optional<QString> token() const;
     QString localized(const char *ru, const char *en) const;
     void setAttachedFile(std::optional<AttachedFile> file);
@@ -152,11 +152,7 @@ private:
     bool m_isSending = false;
     QString m_notice;
 
-    QTimer m_pollTimer;
+    Poller m_poller{pollInterval, [this](bool showLoading) { return loadMessages(showLoading); }};
     QTimer m_noticeTimer;
-    bool m_pollLoadRunning = false;
-    // Bumped on every start and stop: a load of an older loop never schedules another.
-    quint64 m_pollGeneration = 0;
-    std::chrono::milliseconds m_pollInterval = pollInterval;
     std::chrono::milliseconds m_uploadStep = uploadWaitStep;
 };

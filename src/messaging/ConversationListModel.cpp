@@ -8,8 +8,6 @@
 ConversationListModel::ConversationListModel(QObject *parent)
     : QAbstractListModel(parent)
 {
-    m_timer.setSingleShot(true);
-    connect(&m_timer, &QTimer::timeout, this, [this] { refreshOnce(); });
 }
 
 ConversationListModel::~ConversationListModel() = default;
@@ -75,15 +73,7 @@ void ConversationListModel::setActive(bool active)
         return;
     m_active = active;
     emit activeChanged();
-    if (!active) {
-        stopAutoRefresh();
-        return;
-    }
-    const quint64 generation = ++m_generation;
-    QCoro::connect(loadConversations(true), this, [this, generation] {
-        if (m_active && generation == m_generation)
-            startAutoRefresh();
-    });
+    m_poller.setActive(active);
 }
 
 void ConversationListModel::setSearchText(const QString &text)
@@ -147,29 +137,6 @@ QCoro::Task<> ConversationListModel::loadConversations(bool showLoading)
     }
     setLoading(false);
     emit loadFinished();
-}
-
-void ConversationListModel::startAutoRefresh()
-{
-    ++m_generation;
-    m_timer.start(m_interval);
-}
-
-void ConversationListModel::stopAutoRefresh()
-{
-    ++m_generation;
-    m_timer.stop();
-}
-
-QCoro::Task<> ConversationListModel::refreshOnce()
-{
-    QPointer<ConversationListModel> self(this);
-    const quint64 generation = m_generation;
-    co_await loadConversations(false);
-    if (!self)
-        co_return;
-    if (generation == m_generation)
-        m_timer.start(m_interval);
 }
 
 QVariantMap ConversationListModel::conversationAt(int row) const

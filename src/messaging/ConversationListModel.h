@@ -1,10 +1,10 @@
 #pragma once
 
 #include "MessagingRecords.h"
+#include "Poller.h"
 
 #include <QAbstractListModel>
 #include <QPointer>
-#include <QTimer>
 #include <QVariantMap>
 #include <QtQml/qqmlregistration.h>
 
@@ -80,8 +80,8 @@ public:
     QCoro::Task<> loadConversations(bool showLoading);
     Q_INVOKABLE void reload() { loadConversations(true); }
     Q_INVOKABLE QVariantMap conversationAt(int row) const;
-    void startAutoRefresh();
-    void stopAutoRefresh();
+    void startAutoRefresh() { m_poller.restart(); }
+    void stopAutoRefresh() { m_poller.stop(); }
 
     // The search rule: display name, else username, else the last message's text.
     static bool matches(const Conversation &conversation, const QString &searchText);
@@ -92,7 +92,7 @@ public:
     {
         m_tokenProvider = std::move(provider);
     }
-    void setRefreshIntervalForTesting(std::chrono::milliseconds interval) { m_interval = interval; }
+    void setRefreshIntervalForTesting(std::chrono::milliseconds interval) { m_poller.setInterval(interval); }
 
 signals:
     void activeChanged();
@@ -107,7 +107,6 @@ signals:
     void loadFinished();
 
 private:
-    QCoro::Task<> refreshOnce();
     void setConversations(const QList<Conversation> &conversations);
     void updateRows();
     void setLoading(bool value);
@@ -124,7 +123,5 @@ private:
     bool m_isLoading = false;
     QString m_errorMessage;
 
-    QTimer m_timer;
-    quint64 m_generation = 0;
-    std::chrono::milliseconds m_interval = refreshInterval;
+    Poller m_poller{refreshInterval, [this](bool showLoading) { return loadConversations(showLoading); }};
 };

@@ -1,0 +1,50 @@
+#include "Poller.h"
+
+#include <QPointer>
+
+Poller::Poller(std::chrono::milliseconds interval, Load load)
+    : m_load(std::move(load))
+    , m_interval(interval)
+{
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, [this] { pollOnce(); });
+}
+
+void Poller::setActive(bool active)
+{
+    if (!active) {
+        stop();
+        return;
+    }
+    const quint64 generation = ++m_generation;
+    m_timer.stop();
+    QCoro::connect(m_load(true), this, [this, generation] {
+        if (generation == m_generation)
+            restart();
+    });
+}
+
+void Poller::restart()
+{
+    ++m_generation;
+    m_timer.start(m_interval);
+}
+
+void Poller::stop()
+{
+    ++m_generation;
+    m_timer.stop();
+}
+
+QCoro::Task<> Poller::pollOnce()
+{
+    QPointer<Poller> self(this);
+    const quint64 generation = m_generation;
+    ++m_pollsRunning;
+    co_await m_load(false);
+    if (!self)
+        co_return;
+    --m_pollsRunning;
+    if (generation == m_generation)
+        m_timer.start(m_interval);
+}
