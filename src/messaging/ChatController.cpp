@@ -110,16 +110,24 @@ QCoro::Task<> ChatController::loadMessages(bool showLoading)
     }
     const QString participantId = peerId();
     diag(QStringLiteral("[ChatView] Loading messages for friend.id: ") + participantId);
-    const auto result = co_await api->getMessages(*tok, participantId);
+    const quint64 load = ++m_loadsStarted;
+    // The body is compared, and decoded when new, away from the GUI thread's other work.
+    const MessageFeed::Load result = co_await m_feed.fetch(api->baseURL(), *tok, participantId);
     if (!self)
         co_return;
-    if (!result.ok()) {
-        diag(QStringLiteral("[ChatView] Error loading messages: ") + result.error().description());
-    } else if (!result.value().success) {
-        diag(QStringLiteral("[ChatView] Response not success: ") + result.value().error.value_or(QStringLiteral("unknown")));
-    } else if (participantId == peerId()) {
-        // An answer for a friend this view no longer shows is dropped.
-        applyLoaded(result.value());
+    if (!result.answer.ok()) {
+        diag(QStringLiteral("[ChatView] Error loading messages: ") + result.answer.error().description());
+    } else if (!result.answer.value().success) {
+        diag(QStringLiteral("[ChatView] Response not success: ")
+             + result.answer.value().error.value_or(QStringLiteral("unknown")));
+    } else if (participantId == peerId() && load > m_loadShown) {
+        // An answer for a friend this view no longer shows, or older than the list on screen, is dropped.
+        m_loadShown = load;
+        for (const QString &line : result.lines)
+            diag(line);
+        static const QList<Message> none;
+        const auto &messages = result.answer.value().messages;
+        m_messages.setMessages(messages ? *messages : none);
         if (m_unreadRefresh)
             co_await m_unreadRefresh();
         else
@@ -131,25 +139,6 @@ QCoro::Task<> ChatController::loadMessages(bool showLoading)
     if (showLoading)
         setLoading(false);
     emit loadFinished();
-}
-
-void ChatController::applyLoaded(const MessagesResponse &answer)
-{
-    static const QList<Message> none;
-    const QList<Message> &list = answer.messages ? *answer.messages : none;
-    diag(QStringLiteral("[ChatView] Loaded %1 messages").arg(list.size()));
-    // One line per message on every poll: built in one buffer, since a long chat makes thousands of them.
-    QString line;
-    line.reserve(256);
-    for (const Message &m : list) {
-        line.truncate(0); // keeps the buffer
-        line.append(u"[ChatView] Message: id=").append(m.id);
-        line.append(m.isMine.value_or(false) ? u", isMine=true" : u", isMine=false");
-        line.append(u", senderId=").append(m.senderId).append(u", content=");
-        line.append(QStringView(m.content).left(TextRules::firstCharactersLength(m.content, 30))).append(u"...");
-        diag(line);
-    }
-    m_messages.setMessages(list);
 }
 
 void ChatController::sendMessage()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MessageFeed.h"
 #include "MessageListModel.h"
 #include "MessagingRecords.h"
 #include "Poller.h"
@@ -92,9 +93,6 @@ public:
     Q_INVOKABLE void removeAttachment();
     Q_INVOKABLE void dismissNotice();
 
-    // Applies a successful answer: logs each message and hands the list to the model.
-    void applyLoaded(const MessagesResponse &answer);
-
     // Test hooks: another API client, token source and unread refresh; shorter waits.
     void setApiForTesting(APIClient *api) { m_api = api; }
     void setTokenProviderForTesting(std::function<std::optional<QString>()> provider)
@@ -152,6 +150,10 @@ private:
     bool m_isSending = false;
     QString m_notice;
 
+    MessageFeed m_feed;
+    // Loads may overlap (a poll and a retry): an answer older than the one on screen is dropped.
+    quint64 m_loadsStarted = 0;
+    quint64 m_loadShown = 0;
     Poller m_poller{pollInterval, [this](bool showLoading) { return loadMessages(showLoading); }};
     QTimer m_noticeTimer;
     std::chrono::milliseconds m_uploadStep = uploadWaitStep;

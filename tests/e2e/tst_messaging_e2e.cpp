@@ -5,6 +5,7 @@
 #include "ConversationListModel.h"
 #include "Diagnostics.h"
 #include "ReferenceServer.h"
+#include "TestHttpServer.h"
 
 #include <QAbstractItemModelTester>
 #include <QDir>
@@ -133,8 +134,21 @@ private slots:
         QVERIFY(logged("[ChatView] Loading messages for friend.id: " + m_boris.id));
         QVERIFY(logged(QStringLiteral("[ChatView] Loaded %1 messages").arg(shown)));
         const Message &first = anna->messages()->messages().first();
-        QVERIFY(logged("[ChatView] Message: id=" + first.id + ", isMine=" + (first.isMine.value_or(false) ? "true" : "false")
-                       + ", senderId=" + first.senderId + ", content=" + first.content.left(30) + "..."));
+        const QString firstLine = "[ChatView] Message: id=" + first.id + ", isMine=" + (first.isMine.value_or(false) ? "true" : "false")
+            + ", senderId=" + first.senderId + ", content=" + first.content.left(30) + "...";
+        QVERIFY(logged(firstLine));
+
+        // An unchanged poll touches no row, yet writes every line again.
+        {
+            m_log.clear();
+            QSignalSpy changes(anna->messages(), &QAbstractItemModel::dataChanged);
+            QSignalSpy inserts(anna->messages(), &QAbstractItemModel::rowsInserted);
+            QCoro::waitFor(anna->loadMessages(false));
+            QCOMPARE(changes.size() + inserts.size(), 0);
+            QCOMPARE(m_log.size(), shown + 2);
+            QCOMPARE(m_log.at(1), QStringLiteral("[ChatView] Loaded %1 messages").arg(shown));
+            QCOMPARE(m_log.at(2), firstLine);
+        }
 
         // Text.
         anna->setNewMessage(QStringLiteral("  Привет, Борис! 👋\n"));
@@ -445,6 +459,34 @@ private slots:
         // Later answers on the same connection come after the abandoned ones.
         for (int i = 0; i < 3; ++i)
             QVERIFY(QCoro::waitFor(m_api->getConversations(m_anna.token)).ok());
+    }
+
+    // A poll and a retry overlap and the older answer comes last: the newer list stays.
+    void olderAnswerArrivingLastIsDropped()
+    {
+        TestHttpServer server;
+        QVERIFY(server.listen());
+        int requests = 0;
+        server.responder = [&requests](const RecordedRequest &) {
+            QByteArray messages = R"({"id":"a","content":"one","senderId":"u1"},{"id":"b","content":"two","senderId":"u2"})";
+            CannedResponse answer;
+            answer.held = ++requests == 1;
+            if (!answer.held)
+                messages += R"(,{"id":"c","content":"three","senderId":"u1"})";
+            answer.body = R"({"success":true,"messages":[)" + messages + "]}";
+            return answer;
+        };
+        APIClient api(server.url());
+        auto anna = chat(m_anna, QStringLiteral("peer"));
+        anna->setApiForTesting(&api);
+        auto older = anna->loadMessages(false);
+        QTRY_COMPARE(server.heldCount(), 1);
+        QCoro::waitFor(anna->loadMessages(false));
+        QCOMPARE(anna->messages()->count(), 3);
+        server.release();
+        QCoro::waitFor(std::move(older));
+        QCOMPARE(anna->messages()->count(), 3);
+        QVERIFY(!logged("[ChatView] Loaded 2 messages"));
     }
 
     // Showing the chat loads once and then polls; hiding it stops the polls.
