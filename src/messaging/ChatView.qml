@@ -145,6 +145,37 @@ Item {
                     language: root.language
                 }
 
+                // Whether the view keeps the newest message in sight. Only a scroll away from the end clears
+                // it. Delegates that settle their height after the first layout (cards, wrapped text) and a pane
+                // that shrinks (the attachment preview, a notice) move the end, not the member: the view follows.
+                property bool followsEnd: true
+                property bool repositioning: false
+                // Where contentY stands at the end. A row that grows may move the origin instead of the height.
+                readonly property real endY: originY + contentHeight - height
+                property real previousEndY: 0
+                function atEnd() { return contentY >= endY - 1 }
+                function showEnd() {
+                    repositioning = true
+                    positionViewAtEnd()
+                    // Rows the call itself created may settle their height within it, moving the end once more.
+                    for (let i = 0; i < 3 && !atEnd(); ++i)
+                        positionViewAtEnd()
+                    repositioning = false
+                }
+                function keepEnd() {
+                    if (followsEnd && !repositioning && !scrollAnimation.running && count > 0)
+                        showEnd()
+                }
+                onContentYChanged: if (!repositioning && !scrollAnimation.running) followsEnd = atEnd()
+                // Only a view still at the end it had follows: scrolling elsewhere moves the end as well (estimated
+                // heights of rows coming into view) before contentY reports its own change.
+                onEndYChanged: {
+                    const wasAtEnd = contentY >= previousEndY - 1
+                    previousEndY = endY
+                    if (wasAtEnd)
+                        keepEnd()
+                }
+
                 // First rows: jump to the end at once; later changes of the count glide there in 0.2 s.
                 // A poll with as many messages as before leaves the view where it is.
                 property int shownCount: 0
@@ -154,13 +185,17 @@ Item {
                         return
                     }
                     if (shownCount === 0) {
-                        positionViewAtEnd()
+                        followsEnd = true
+                        showEnd()
                     } else if (count !== shownCount) {
+                        followsEnd = true
                         scrollAnimation.stop()
+                        repositioning = true
                         const from = contentY
                         positionViewAtEnd()
                         const to = contentY
                         contentY = from
+                        repositioning = false
                         scrollAnimation.from = from
                         scrollAnimation.to = to
                         scrollAnimation.start()
@@ -175,6 +210,8 @@ Item {
                     property: "contentY"
                     duration: 200
                     easing.type: Easing.OutQuad
+                    // Rows that settled meanwhile moved the end the glide was aimed at.
+                    onRunningChanged: if (!running) messageList.keepEnd()
                 }
             }
         }

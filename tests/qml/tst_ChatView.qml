@@ -97,9 +97,42 @@ Item {
             compare(view.sidebarToggles, 1)
         }
 
+        function lastMessageInSight(list) {
+            const last = list.itemAtIndex(list.count - 1)
+            return last !== null && last.y >= list.contentY - 0.5
+                && last.y + last.height <= list.contentY + list.height + 0.5
+        }
+
+        function sendAndWait(list, text) {
+            const before = list.count
+            view.controller.newMessage = text
+            view.controller.sendMessage()
+            tryCompare(list, "count", before + 1, 10000)
+        }
+
+        // The newest message is a download card, whose row settles its height after the first layout: the
+        // chat still opens with all of it in sight, and keeps the end there when the pane shrinks or grows.
         function test_opensAtTheNewestMessage() {
-            const list = openChat()
-            tryVerify(() => list.atYEnd, 5000)
+            let list = openChat()
+            sendAndWait(list, "Отчёт: https://content.theorvane.example/files/1733480000-ab12cd-report.pdf")
+            view.destroy()
+            list = openChat()
+            compare(list.itemAtIndex(list.count - 1).cardKind, "download")
+            tryVerify(() => lastMessageInSight(list), 3000)
+            wait(100)
+            verify(lastMessageInSight(list))
+
+            // The attachment preview takes room from the list: the card stays above it.
+            view.controller.fileSelected(Qt.resolvedUrl("tst_ChatView.qml"))
+            tryVerify(() => find("attachmentPreview").visible, 5000)
+            tryVerify(() => lastMessageInSight(list), 3000)
+            view.controller.removeAttachment()
+
+            // A new card arriving at the end is shown whole as well.
+            sendAndWait(list, "https://content.theorvane.example/files/1733480001-cd34ef-plan.pdf")
+            tryVerify(() => lastMessageInSight(list) && !list.moving, 3000)
+            wait(300)
+            verify(lastMessageInSight(list))
         }
 
         // A poll with the same messages keeps the position and every delegate.
