@@ -1,9 +1,12 @@
 #include "ComposerRules.h"
+#include "TextEdits.h"
 
 #include <QJSEngine>
+#include <QRandomGenerator>
 #include <QTest>
 
-// When the composer may send: the text and the attachment's upload state.
+// When the composer may send: the text and the attachment's upload state. How outside changes reach
+// the editor: as a few small edits.
 class TestComposer : public QObject
 {
     Q_OBJECT
@@ -59,6 +62,59 @@ private slots:
         QCOMPARE(ComposerRules::canSend("", QVariant::fromValue(&object)), true);
         object.setProperty("uploadStatus", "failed");
         QCOMPARE(ComposerRules::canSend("text", QVariant::fromValue(&object)), false);
+    }
+
+    void outsideChangesAreSmallEdits_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<int>("hunks");
+        QTest::addColumn<int>("removed"); // UTF-16 units, all hunks together
+        QTest::newRow("same") << "Как дела?" << "Как дела?" << 0 << 0;
+        QTest::newRow("into empty") << "" << "abc" << 1 << 0;
+        QTest::newRow("spelling fixes") << "helo wrld" << "Hello world." << 4 << 1;
+        QTest::newRow("punctuation") << "привет ,как дела" << "Привет, как дела." << 4 << 2;
+        QTest::newRow("emoji sharing a high surrogate") << "a😀b" << "a😃b" << 1 << 2;
+        QTest::newRow("flag after a flag") << "🇷🇺" << "🇷🇺🇺🇦" << 1 << 0;
+        QTest::newRow("nothing in common") << QString(300, u'a') << QString(300, u'b') << 1 << 300;
+    }
+    void outsideChangesAreSmallEdits()
+    {
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QFETCH(int, hunks);
+        QFETCH(int, removed);
+        const auto edits = TextEdits::diff(from, to);
+        QCOMPARE(TextEdits::apply(from, edits), to);
+        QCOMPARE(edits.size(), hunks);
+        qsizetype total = 0;
+        for (const auto &h : edits)
+            total += h.removed;
+        QCOMPARE(total, removed);
+    }
+
+    // Random texts with surrogate pairs: the edits always give the new text and never cut a pair.
+    void randomChangesRoundTrip()
+    {
+        const QStringList pieces{"a", "b", " ", "ё", "😀", "😃", "\n"};
+        QRandomGenerator rng(5);
+        auto text = [&] {
+            QString t;
+            for (int i = int(rng.bounded(12)); i > 0; --i)
+                t += pieces.at(int(rng.bounded(int(pieces.size()))));
+            return t;
+        };
+        for (int round = 0; round < 2000; ++round) {
+            const QString from = text();
+            const QString to = text();
+            const auto edits = TextEdits::diff(from, to);
+            QCOMPARE(TextEdits::apply(from, edits), to);
+            auto cuts = [&from](qsizetype at) { return at > 0 && at < from.size() && from.at(at).isLowSurrogate(); };
+            for (const auto &h : edits) {
+                QVERIFY(!cuts(h.position) && !cuts(h.position + h.removed));
+                QVERIFY(h.inserted.isEmpty() || (!h.inserted.front().isLowSurrogate() && !h.inserted.back().isHighSurrogate()));
+            }
+        }
     }
 };
 

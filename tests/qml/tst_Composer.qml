@@ -177,13 +177,28 @@ Item {
             tryCompare(composer, "textEditorHeight", 36)
         }
 
-        function test_outsideChangeKeepsTheCaret() {
-            type("abcdef")
-            composer.editorItem.textArea.cursorPosition = 2
-            composer.hostText = "abcdef!"
-            compare(composer.editorItem.textArea.cursorPosition, 2)
+        // An outside change (a spelling correction, an emoji, a failed send given back) keeps the caret
+        // with its text and is one step back with Ctrl+Z; a send's clearing cannot be undone.
+        function test_outsideChangeKeepsTheCaretAndUndoes() {
+            const area = composer.editorItem.textArea
+            type("helo wrld")
+            area.cursorPosition = 4
+            composer.hostText = "Hello world."
+            compare(area.text, "Hello world.")
+            compare(area.cursorPosition, 5)
+            keyClick(Qt.Key_Z, Qt.ControlModifier)
+            compare(area.text, "helo wrld")
+            compare(composer.hostText, "helo wrld")
+            verify(area.canRedo)
+            area.redo()
+            compare(composer.hostText, "Hello world.")
+
             composer.hostText = "a"
-            compare(composer.editorItem.textArea.text, "a")
+            compare(area.text, "a")
+            composer.hostText = ""
+            keyClick(Qt.Key_Z, Qt.ControlModifier)
+            compare(area.text, "")
+            compare(composer.hostText, "")
         }
     }
 }

@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls.Basic
+import Orvane.Messaging.Composer
 
 // The composer's editor: plain text that grows with its content from minHeight to maxHeight and
 // scrolls inside beyond that. Enter asks to send (only when sending is possible), Shift+Enter breaks
@@ -34,26 +35,16 @@ Item {
         area.insert(area.cursorPosition, "\n")
     }
 
-    // Outside changes (a send clearing the text, a spelling fix, an emoji) keep the caret and
-    // selection where they were when they still fit the new text.
+    // Outside changes: a send empties the editor together with its undo history, so undo cannot bring a
+    // sent message back; anything else (a spelling correction, an emoji, a failed send given back) is one
+    // undoable edit of the ranges that differ, leaving the caret and the selection with the text around them.
     onTextChanged: {
         if (area.text === text)
             return
-        // An append (an emoji) is an edit like typing: it joins the undo history and leaves the caret alone.
-        if (text.length > area.length && text.startsWith(area.text)) {
-            area.insert(area.length, text.slice(area.length))
-            return
-        }
-        const start = area.selectionStart
-        const end = area.selectionEnd
-        const cursor = area.cursorPosition
-        area.text = text
-        if (end <= area.length) {
-            if (end > start)
-                area.select(cursor === start ? end : start, cursor)
-            else
-                area.cursorPosition = cursor
-        }
+        if (text.length === 0)
+            area.text = ""
+        else
+            TextEdits.replace(area.textDocument, text)
     }
 
     // A click anywhere in the editor, also below a short text, focuses it.
