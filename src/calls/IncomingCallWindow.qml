@@ -76,6 +76,7 @@ Window {
         Text {
             objectName: "callerName"
             Layout.alignment: Qt.AlignHCenter
+            Layout.topMargin: 16 // clear of the rings at their widest
             text: window.call.callerName || "Unknown"
             font.pixelSize: 22
             font.weight: Font.DemiBold

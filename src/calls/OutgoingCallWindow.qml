@@ -158,7 +158,7 @@ Window {
         }
         Text {
             Layout.alignment: Qt.AlignHCenter
-            Layout.topMargin: 4
+            Layout.topMargin: 16 // clear of the rings at their widest
             text: window.controller.displayName(window.friendData)
             font.pixelSize: 24
             font.weight: Font.DemiBold
