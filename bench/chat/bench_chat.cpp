@@ -3,10 +3,11 @@
 //
 // poll_*_ms is what a poll costs the GUI thread: that thread's CPU time from the request to the updated
 // model, with everything that runs on it meanwhile (the network reply, the comparison with the previous
-// body, the per-message log lines written to a file, the update by id and the ListView's reaction to
-// it). Decoding a new body runs on a worker; decode_ms says what it would cost the GUI thread. The wall
-// time of a poll, network and worker included, is printed for reference. Delegates are counted in a real
-// ListView of MessageBubbles showing the end of the chat, as the chat view does.
+// body, the per-message log lines written to a file, the update by id and the ListView's handling of the
+// model's signals; a new row's delegate is made at the next frame, outside). Decoding a new body runs on
+// a worker; decode_ms says what it would cost the GUI thread. The wall time of a poll, network and worker
+// included, is printed for reference. Delegates are counted in a real ListView of MessageBubbles showing
+// the end of the chat, as the chat view does.
 //   QT_QPA_PLATFORM=offscreen bench_chat [rounds]      (default 30)
 #include "APIClient.h"
 #include "ChatController.h"

@@ -182,6 +182,20 @@ Item {
             tryVerify(() => list.atYEnd, 5000)
         }
 
+        // The spelling button corrects the text and says so; Ctrl+Z brings back what was there.
+        function test_spellingCorrectionUndoes() {
+            openChat()
+            const composer = find("composer")
+            view.controller.newMessage = "привет ,как дела"
+            mouseClick(findChild(composer, "spellCheckButton"))
+            tryCompare(view.controller, "newMessage", "Привет, как дела.", 10000)
+            tryCompare(find("spellingNotice"), "text", "Орфография исправлена")
+            composer.focusEditor()
+            tryVerify(() => composer.editorItem.textArea.activeFocus)
+            keyClick(Qt.Key_Z, Qt.ControlModifier)
+            compare(view.controller.newMessage, "привет ,как дела")
+        }
+
         function test_failedSendNotice() {
             const list = openChat()
             AuthManager.logout()
