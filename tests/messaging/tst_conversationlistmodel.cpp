@@ -146,6 +146,24 @@ private slots:
         QVERIFY(!model->errorMessage().isEmpty());
     }
 
+    // A new member without friends or messages: the empty state, not an error.
+    void memberWithoutConversationsIsEmpty()
+    {
+        ReferenceServer server;
+        server.setDemo(false);
+        QCOMPARE(server.runCommand({"--add-member", "new@example.test", "pw", "Новый участник"}), 0);
+        QVERIFY2(server.start(), qPrintable(server.error()));
+        APIClient api(server.serverUrl());
+        const auto answer = QCoro::waitFor(api.login(QStringLiteral("new@example.test"), QStringLiteral("pw")));
+        QVERIFY(answer.ok() && answer.value().token);
+        auto model = newModel(*answer.value().token);
+        model->setApiForTesting(&api);
+        load(*model, true);
+        QCOMPARE(model->state(), ConversationListModel::State::Empty);
+        QCOMPARE(model->errorMessage(), QString());
+        QCOMPARE(model->count(), 0);
+    }
+
     void unchangedRefreshTouchesNoRow()
     {
         auto model = newModel(m_token);
