@@ -121,21 +121,14 @@ private slots:
         QCOMPARE(changed, input != expected);
     }
 
-    // Every form of the table, before each ending and at the end, in lower case and capitalised.
+    // One form of each kind (pronoun, fixed phrase, doubled word, English), before each ending and at
+    // the end, in lower case, capitalised and in capitals.
     void hyphenCompletions()
     {
         const QList<std::pair<QString, QString>> pairs = {
-            {"что-", "что-то"}, {"как-", "как-то"}, {"кто-", "кто-то"}, {"где-", "где-то"},
-            {"когда-", "когда-то"}, {"куда-", "куда-то"}, {"откуда-", "откуда-то"}, {"почему-", "почему-то"},
-            {"зачем-", "зачем-то"}, {"какой-", "какой-то"}, {"какая-", "какая-то"}, {"какое-", "какое-то"},
-            {"какие-", "какие-то"}, {"чей-", "чей-то"}, {"чья-", "чья-то"}, {"чьё-", "чьё-то"},
-            {"чьи-", "чьи-то"}, {"сколько-", "сколько-то"}, {"кое-", "кое-что"}, {"всё-", "всё-таки"},
-            {"так-", "так-то"}, {"еле-", "еле-еле"}, {"едва-", "едва-едва"}, {"чуть-", "чуть-чуть"},
-            {"давным-", "давным-давно"}, {"мало-", "мало-мальски"}, {"волей-", "волей-неволей"},
-            {"нежданно-", "нежданно-негаданно"}, {"some-", "something"}, {"any-", "anything"},
-            {"no-", "nothing"}, {"every-", "everything"},
+            {"что-", "что-то"}, {"чьё-", "чьё-то"}, {"кое-", "кое-что"}, {"всё-", "всё-таки"},
+            {"еле-", "еле-еле"}, {"нежданно-", "нежданно-негаданно"}, {"some-", "something"},
         };
-        QCOMPARE(pairs.size(), 32);
         const auto capital = [](QString s) { s[0] = s.at(0).toUpper(); return s; };
         for (const auto &[incomplete, completion] : pairs) {
             for (const QString ending : {" x", ".", ",", "!", "?", ""}) {
@@ -257,6 +250,8 @@ private slots:
         SpellingCorrector corrector;
         QSignalSpy finished(&corrector, &SpellingCorrector::finished);
         QSignalSpy busy(&corrector, &SpellingCorrector::busyChanged);
+        corrector.check(); // nothing to check: not even busy
+        QCOMPARE(busy.size(), 0);
         corrector.setText("спосибо");
         corrector.check();
         corrector.setText("спосибо, друг"); // typed on while the check ran
@@ -279,15 +274,6 @@ private slots:
         QCOMPARE(finished.at(0).at(0).toString(), "Fine.");
         QCOMPARE(finished.at(0).at(1).toBool(), false);
         QCOMPARE(finished.at(0).at(2).toString(), "No errors found");
-    }
-
-    void correctorIgnoresEmptyText()
-    {
-        SpellingCorrector corrector;
-        QSignalSpy finished(&corrector, &SpellingCorrector::finished);
-        corrector.check();
-        QVERIFY(!corrector.busy());
-        QCOMPARE(finished.size(), 0);
     }
 
     // A corrector that goes away while its check runs gets no call back.

