@@ -221,4 +221,11 @@ QByteArray patchUiFont(const QByteArray &font, const std::vector<Group> &emojiGr
     return patched;
 }
 
+QByteArray patchIconFont(const QByteArray &font)
+{
+    QByteArray patched = font;
+    renameFamily(patched, "Material Icons", iconFamily);
+    return patched == font ? QByteArray() : patched;
+}
+
 } // namespace FontPatch

@@ -24,6 +24,7 @@ struct Group {
 
 inline constexpr auto emojiFamily = "Orvn Color Emoji"; // same length as "Noto Color Emoji"
 inline constexpr auto uiFamily = "OrvUI";              // same length as "Inter"
+inline constexpr auto iconFamily = "Orvane Symbols";   // same length as "Material Icons"
 
 // The mapping of the font's full-Unicode (format 12) cmap subtable; empty when it has none.
 std::vector<Group> unicodeGroups(const QByteArray &font);
@@ -31,5 +32,8 @@ std::vector<Group> unicodeGroups(const QByteArray &font);
 // The patched fonts, or an empty array when the input is not a font these edits understand.
 QByteArray patchEmojiFont(const QByteArray &font);
 QByteArray patchUiFont(const QByteArray &font, const std::vector<Group> &emojiGroups);
+// The icon font under a name of its own. Fontconfig prefers the package's WOFF2 copy of Material
+// Icons, which FreeType must decompress on every start; a renamed TTF is matched exactly instead.
+QByteArray patchIconFont(const QByteArray &font);
 
 } // namespace FontPatch

@@ -18,6 +18,7 @@
 namespace {
 
 const QString systemEmojiFile = QStringLiteral("/usr/share/fonts/truetype/noto/NotoColorEmoji.ttf");
+const QString iconFile = QStringLiteral("/usr/share/fonts/truetype/material-design-icons-iconfont/MaterialIcons-Regular.ttf");
 const QString interDir = QStringLiteral("/usr/share/fonts/opentype/inter/");
 const QStringList interWeights = {QStringLiteral("Regular"), QStringLiteral("Medium"), QStringLiteral("SemiBold"),
                                   QStringLiteral("Bold")};
@@ -26,6 +27,7 @@ constexpr int patchVersion = 1; // bump when FontPatch changes, so cached copies
 struct Chosen {
     QString ui;
     QString emoji;
+    QString icons;
 };
 
 Chosen &chosen()
@@ -112,6 +114,11 @@ QString emojiFamily()
     return chosen().emoji.isEmpty() ? QStringLiteral("Noto Color Emoji") : chosen().emoji;
 }
 
+QString iconFamily()
+{
+    return chosen().icons.isEmpty() ? QStringLiteral("Material Icons") : chosen().icons;
+}
+
 QString uiFamily()
 {
     return chosen().ui.isEmpty() ? QStringLiteral("Inter") : chosen().ui;
@@ -127,11 +134,31 @@ QStringList uiFamilies()
     return families;
 }
 
-void apply()
+static void setApplicationFamilies(const QStringList &families)
+{
+    if (families.isEmpty())
+        return;
+    QFont font = QGuiApplication::font();
+    font.setFamilies(families);
+    QGuiApplication::setFont(font);
+}
+
+void applyForFirstScreen()
 {
     ensureLoaded(QStringLiteral("Inter"), {interDir + QStringLiteral("Inter-Regular.otf")});
-    ensureLoaded(Icons::fontFamily(),
-                 {QStringLiteral("/usr/share/fonts/truetype/material-design-icons-iconfont/MaterialIcons-Regular.ttf")});
+    const QString icons = QString::fromLatin1(FontPatch::iconFamily);
+    if (addFont(patchedCopy(iconFile, QStringLiteral("icons"), FontPatch::patchIconFont), icons))
+        chosen().icons = icons;
+    else
+        ensureLoaded(iconFamily(), {iconFile});
+    // The stock UI font draws the first screen exactly like its patched copy: the copy differs only
+    // in the emoji it leaves to the emoji font, and the login screen shows none.
+    if (hasFamily(uiFamily()))
+        setApplicationFamilies({uiFamily()});
+}
+
+void applyRest()
+{
     ensureLoaded(QStringLiteral("Noto Color Emoji"), {systemEmojiFile});
 
     const QString emoji = QString::fromLatin1(FontPatch::emojiFamily);
@@ -150,13 +177,13 @@ void apply()
         if (all)
             chosen().ui = ui;
     }
+    setApplicationFamilies(uiFamilies());
+}
 
-    const QStringList families = uiFamilies();
-    if (families.isEmpty())
-        return;
-    QFont font = QGuiApplication::font();
-    font.setFamilies(families);
-    QGuiApplication::setFont(font);
+void apply()
+{
+    applyForFirstScreen();
+    applyRest();
 }
 
 } // namespace FontSetup

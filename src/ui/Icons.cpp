@@ -1,5 +1,7 @@
 #include "Icons.h"
 
+#include "FontSetup.h"
+
 #include <QHash>
 #include <QJSEngine>
 
@@ -107,7 +109,7 @@ Icons *Icons::create(QQmlEngine *, QJSEngine *)
 
 QString Icons::fontFamily()
 {
-    return QStringLiteral("Material Icons");
+    return FontSetup::iconFamily();
 }
 
 char32_t Icons::codePoint(const QString &name)

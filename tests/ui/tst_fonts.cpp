@@ -79,6 +79,7 @@ private slots:
         QVERIFY(FontPatch::unicodeGroups(font).empty());
         QVERIFY(FontPatch::patchEmojiFont(font).isEmpty());
         QVERIFY(FontPatch::patchUiFont(font, FontPatch::unicodeGroups(m_emoji)).isEmpty());
+        QVERIFY(FontPatch::patchIconFont(font).isEmpty());
     }
 
     void applicationFontDrawsEmojiInColour_data()
