@@ -1,7 +1,6 @@
 import QtQuick
 import Orvane.Shell
 import QtQuick.Controls.Basic
-import QtQuick.Layouts
 import Orvane.Session
 import Orvane.Ui
 
@@ -22,41 +21,44 @@ Item {
     function tr(ru, en) { return language === "en" ? en : ru }
     function login() { AuthManager.login(email, password) }
 
-    RowLayout {
-        id: header
-        anchors { left: parent.left; right: parent.right; top: parent.top }
-        anchors { leftMargin: 24; rightMargin: 24; topMargin: 16 }
-        spacing: 8
+    // Plain positioners rather than QtQuick.Layouts: one plugin less to load before the first frame.
+    ProductLogo {
+        anchors { left: parent.left; leftMargin: 24; verticalCenter: switchers.verticalCenter }
+        height: 24
+        wordColor: colors.foreground
+    }
 
-        ProductLogo { height: 24; wordColor: colors.foreground }
-        Item { Layout.fillWidth: true }
+    Row {
+        id: switchers
+        anchors { right: parent.right; top: parent.top; rightMargin: 24; topMargin: 16 }
+        spacing: 8
         LanguageSwitcher { colors: view.colors }
         ThemeSwitcher { colors: view.colors }
     }
 
-    ColumnLayout {
+    Column {
         anchors.centerIn: parent
         width: 320
         spacing: 16
 
         Text {
             objectName: "loginTitle"
-            Layout.alignment: Qt.AlignHCenter
-            Layout.bottomMargin: 8
+            anchors.horizontalCenter: parent.horizontalCenter
+            height: implicitHeight + 8 // a little more air under the title
             text: tr("Вход в систему", "Sign In")
             font.pixelSize: 28
             font.bold: true
             color: colors.foreground
         }
 
-        ColumnLayout {
-            Layout.fillWidth: true
+        Column {
+            width: parent.width
             spacing: 6
             Text { text: "Email"; font.pixelSize: 13; font.weight: Font.Medium; color: colors.foreground }
             FramedField {
                 id: emailField
                 objectName: "emailField"
-                Layout.fillWidth: true
+                width: parent.width
                 colors: view.colors
                 text: view.email
                 onTextEdited: view.email = text
@@ -65,8 +67,8 @@ Item {
             }
         }
 
-        ColumnLayout {
-            Layout.fillWidth: true
+        Column {
+            width: parent.width
             spacing: 6
             Text {
                 objectName: "passwordLabel"
@@ -78,7 +80,7 @@ Item {
             FramedField {
                 id: passwordField
                 objectName: "passwordField"
-                Layout.fillWidth: true
+                width: parent.width
                 colors: view.colors
                 text: view.password
                 echoMode: view.showPassword ? TextInput.Normal : TextInput.Password
@@ -109,7 +111,7 @@ Item {
 
         Text {
             objectName: "errorLine"
-            Layout.fillWidth: true
+            width: parent.width
             visible: (AuthManager.error || "").length > 0
             text: AuthManager.error || ""
             wrapMode: Text.Wrap
@@ -120,7 +122,7 @@ Item {
         Button {
             id: signInButton
             objectName: "signInButton"
-            Layout.fillWidth: true
+            width: parent.width
             enabled: view.fieldsFilled && !AuthManager.isLoading
             opacity: view.fieldsFilled ? 1.0 : 0.5
             topPadding: 12; bottomPadding: 12
@@ -153,7 +155,7 @@ Item {
 
         GlassButton {
             objectName: "registerButton"
-            Layout.fillWidth: true
+            width: parent.width
             colors: view.colors
             text: tr("Регистрация", "Sign Up")
             onClicked: AppInfo.openWebPage("/register")

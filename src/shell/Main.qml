@@ -15,34 +15,59 @@ ApplicationWindow {
     title: AppInfo.windowTitle(LanguageManager.language)
     color: colors.background
 
-    menuBar: MenuBar {
-        background: Rectangle {
-            implicitHeight: 26
-            color: window.colors.secondary
-            Rectangle { anchors.bottom: parent.bottom; width: parent.width; height: 1; color: window.colors.border }
-        }
-        delegate: MenuBarItem {
-            id: barItem
-            contentItem: Text {
-                text: barItem.text
+    // The application menu. A plain bar whose menu is built on first use: Qt Quick's MenuBar builds
+    // every menu with the window, which costs more start-up time than the rest of the login screen.
+    menuBar: Rectangle {
+        implicitHeight: 26
+        color: window.colors.secondary
+        Rectangle { anchors.bottom: parent.bottom; width: parent.width; height: 1; color: window.colors.border }
+
+        Rectangle {
+            id: appMenuButton
+            objectName: "appMenuButton"
+            readonly property bool open: appMenu.item ? appMenu.item.visible : false
+            x: 4; y: 2
+            width: appMenuLabel.implicitWidth + 16; height: 22
+            radius: 4
+            color: open || appMenuMouse.containsMouse ? window.colors.accent : "transparent"
+            Text {
+                id: appMenuLabel
+                anchors.centerIn: parent
+                text: AppInfo.productName
                 font.pixelSize: 12
                 color: window.colors.foreground
             }
-            background: Rectangle { color: barItem.highlighted ? window.colors.accent : "transparent"; radius: 4 }
-        }
-        Menu {
-            title: AppInfo.productName
-            Action {
-                text: "О приложении " + AppInfo.productName
-                onTriggered: aboutLoader.active = true
-            }
-            MenuSeparator {}
-            Action {
-                text: LanguageManager.language === "en" ? "Quit" : "Выход"
-                shortcut: StandardKey.Quit
-                onTriggered: Qt.quit()
+            MouseArea {
+                id: appMenuMouse
+                anchors.fill: parent
+                hoverEnabled: true
+                onClicked: {
+                    appMenu.active = true
+                    appMenu.item.popup(appMenuButton, 0, appMenuButton.height)
+                }
             }
         }
+        Loader {
+            id: appMenu
+            objectName: "appMenu"
+            active: false
+            sourceComponent: Menu {
+                Action {
+                    text: "О приложении " + AppInfo.productName
+                    onTriggered: aboutLoader.active = true
+                }
+                MenuSeparator {}
+                Action {
+                    text: LanguageManager.language === "en" ? "Quit" : "Выход"
+                    onTriggered: Qt.quit()
+                }
+            }
+        }
+    }
+
+    Shortcut {
+        sequences: [StandardKey.Quit]
+        onActivated: Qt.quit()
     }
 
     ContentView { anchors.fill: parent }
