@@ -536,6 +536,7 @@ void CallManager::startAudio()
     // flows through the media session.
     const QString description = m_webRTC->config().sourceDescription
         + QStringLiteral(" ! audioconvert ! audio/x-raw,format=F32LE ! fakesink sync=false");
+    WebRTCManager::ensureGstreamer();
     GError *error = nullptr;
     GstElement *engine = gst_parse_launch(description.toUtf8().constData(), &error);
     if (error || !engine || gst_element_set_state(engine, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
@@ -584,6 +585,9 @@ void CallManager::setIncomingCall(std::optional<IncomingCallData> call)
 {
     if (m_incomingCall == call)
         return;
+    // The media set-up costs up to a second the first time; pay it while the phone rings.
+    if (call && m_webRTC)
+        m_webRTC->warmUp();
     m_incomingCall = std::move(call);
     emit incomingCallChanged();
 }

@@ -1,5 +1,7 @@
 #include "CallWindows.h"
 
+#include "WebRTCManager.h"
+
 #include "AppColors.h"
 #include "AuthManager.h"
 #include "CallAPIClient.h"
@@ -198,6 +200,11 @@ void CallWindows::playSound(const char *eventId)
 }
 
 // Outgoing
+
+void CallWindows::prepareForCalls()
+{
+    WebRTCManager::shared()->warmUp();
+}
 
 void CallWindows::startCall(const QVariantMap &friendMap)
 {

@@ -42,6 +42,8 @@ public:
 
     // friendMap: id, name, lastName, username, avatar. Opens the outgoing window and places the call.
     Q_INVOKABLE void startCall(const QVariantMap &friendMap);
+    // A screen with a call button is up: prepare the media in the background (see WebRTCManager::warmUp).
+    Q_INVOKABLE void prepareForCalls();
     // The outgoing window's end: stops the ring-back, resets CallStateManager, closes the window.
     Q_INVOKABLE void endOutgoing();
     Q_INVOKABLE void showIncoming();

@@ -190,12 +190,18 @@ struct DescriptionRequest
 
 } // namespace
 
+// GStreamer starts on first use rather than with the application: reading its plugin registry
+// costs tens of milliseconds of CPU, which would otherwise delay the first frame.
+void WebRTCManager::ensureGstreamer()
+{
+    if (!gst_is_initialized())
+        gst_init(nullptr, nullptr);
+}
+
 WebRTCManager::WebRTCManager(MediaConfig config, QObject *parent)
     : QObject(parent)
     , m_config(std::move(config))
 {
-    if (!gst_is_initialized())
-        gst_init(nullptr, nullptr);
     m_inactivityTimer.setInterval(250);
     connect(&m_inactivityTimer, &QTimer::timeout, this, &WebRTCManager::checkInactivity);
 }
@@ -230,6 +236,7 @@ bool WebRTCManager::ensureFactoryInitialized()
 {
     if (m_factoryInitialized)
         return true;
+    ensureGstreamer();
     diag(QStringLiteral("[WebRTC] Initializing WebRTC factory..."));
     static const char *required[] = {"webrtcbin", "webrtcdsp", "webrtcechoprobe", "opusenc", "opusdec",
                                      "rtpopuspay", "rtpopusdepay", "volume", "level", "audioconvert",
@@ -252,6 +259,7 @@ void WebRTCManager::warmUp()
     m_warmUpStarted = true;
     const MediaConfig config = m_config;
     m_stunServer = std::async(std::launch::async, [config] {
+        ensureGstreamer(); // thread-safe; a call set up meanwhile waits for it
         // dtlsdec generates the process-wide certificate on creation; doing it here keeps
         // that cost out of the first call's set-up.
         if (GstElement *dtls = gst_element_factory_make("dtlsdec", nullptr))
@@ -1079,6 +1087,7 @@ void WebRTCManager::checkMicrophonePermission(std::function<void(bool)> completi
     });
     watcher->setFuture(promise->future());
     promise->start();
+    ensureGstreamer();
     QThreadPool::globalInstance()->start([promise] {
         promise->addResult(captureDeviceExists());
         promise->finish();

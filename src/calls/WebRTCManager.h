@@ -71,6 +71,8 @@ public:
 
     // The process-wide instance, created on first use on the GUI thread and never released.
     static WebRTCManager *shared();
+    // Starts GStreamer once; every entry point that builds elements calls it first.
+    static void ensureGstreamer();
     static WebRTCManager *create(QQmlEngine *, QJSEngine *);
 
     // Set once by the call manager; they survive close(). All run on the GUI thread.
@@ -112,7 +114,9 @@ public:
         return MediaCompletion<bool>([this](auto done) { checkMicrophonePermission(std::move(done)); });
     }
 #endif
-    // Generates the process's DTLS certificate and resolves the STUN list in the background.
+    // Starts GStreamer, generates the process's DTLS certificate and resolves the STUN list in the
+    // background: about a second the first time, and several megabytes, so it runs only once a
+    // call is likely (a screen with a call button, an incoming call), not at every start.
     void warmUp();
 
     static QVariantMap iceCandidateToDict(const IceCandidate &candidate);

@@ -158,6 +158,7 @@ Item {
             isCalling: CallStateManager.activeCallFriendId === (nav.chatFriend.id || "")
             onToggleSidebar: nav.toggleSidebar()
             onCallRequested: (friendEntry) => CallWindows.startCall(friendEntry)
+            Component.onCompleted: CallWindows.prepareForCalls()
             onClosed: nav.selectedConversation.id ? nav.closeConversation() : nav.closeFriendChat()
         }
     }
@@ -181,6 +182,7 @@ Item {
             language: view.language
             onFriendSelected: (friendEntry) => nav.selectFriend(friendEntry)
             onCallRequested: (friendEntry) => CallWindows.startCall(friendEntry)
+            Component.onCompleted: CallWindows.prepareForCalls()
         }
     }
     Component {
