@@ -1,14 +1,12 @@
 // Two call managers in one process, signed in as two demo members of the reference server on
 // 127.0.0.1, call each other with test tones as microphones and appsinks as speakers.
-#include "APIClient.h"
-#include "AudioProbe.h"
 #include "CallAPIClient.h"
 #include "CallManager.h"
+#include "CallTest.h"
 #include "Diagnostics.h"
 #include "ReferenceServer.h"
 #include "WebRTCManager.h"
 
-#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -20,16 +18,7 @@
 
 namespace {
 
-constexpr int Wait = 20000; // generous: a loaded machine must not fail a correct call
-
-MediaConfig toneConfig(int frequency)
-{
-    MediaConfig config;
-    config.sourceDescription = QStringLiteral("audiotestsrc is-live=true wave=sine freq=%1 volume=0.3").arg(frequency);
-    config.sinkDescription = AudioProbe::sinkDescription();
-    config.iceAddress = QStringLiteral("127.0.0.1");
-    return config;
-}
+using namespace CallTest;
 
 // One signed-in member with its own media session and call manager.
 struct Side
@@ -64,16 +53,6 @@ struct Side
     AudioProbe probe;
 };
 
-std::vector<float> nextAudio(AudioProbe &probe, int ms)
-{
-    const size_t wanted = size_t(AudioProbe::Rate) * size_t(ms) / 1000;
-    probe.clear();
-    QDeadlineTimer deadline(Wait);
-    while (probe.sampleCount() < wanted && !deadline.hasExpired())
-        QTest::qWait(20);
-    return probe.sampleCount() >= wanted ? probe.lastSamples(wanted) : std::vector<float>{};
-}
-
 QStringList candidateLines(const std::optional<QList<IceCandidate>> &list)
 {
     QStringList lines;
@@ -93,15 +72,6 @@ class TestCallManagerEndToEnd : public QObject
     QHash<QString, std::pair<QString, QString>> m_members; // name → (id, token)
     QStringList m_log;
 
-    static std::optional<std::pair<QString, QString>> signIn(const QString &serverUrl, const QString &email)
-    {
-        APIClient api(serverUrl);
-        const auto result = QCoro::waitFor(api.login(email, QStringLiteral("demo1234")));
-        if (!result || !result.value().token || !result.value().user)
-            return std::nullopt;
-        return std::make_pair(result.value().user->id, *result.value().token);
-    }
-
     std::unique_ptr<Side> side(const QString &name, int tone, CallAPIClient *api = nullptr)
     {
         const auto &[id, token] = m_members.value(name);
@@ -111,7 +81,7 @@ class TestCallManagerEndToEnd : public QObject
     int logged(const QString &line) const { return int(m_log.count(line)); }
 
     // Anna calls Boris and Boris answers: both active. Returns the call id.
-    QString connect(Side &anna, Side &boris, qint64 *answerToActiveMs = nullptr)
+    QString connect(Side &anna, Side &boris)
     {
         boris.calls->startPolling();
         if (!QCoro::waitFor(anna.calls->initiateCall(boris.id)))
@@ -122,8 +92,6 @@ class TestCallManagerEndToEnd : public QObject
         if (!QTest::qWaitFor([&] { return boris.calls->incomingCall() && boris.calls->incomingCall()->id == callId; },
                              Wait))
             return {};
-        QElapsedTimer clock;
-        clock.start();
         if (!QCoro::waitFor(boris.calls->answerCall(callId)))
             return {};
         if (!QTest::qWaitFor([&] {
@@ -132,8 +100,6 @@ class TestCallManagerEndToEnd : public QObject
                     && boris.media->connectionState() == WebRTCManager::Connected;
             }, Wait))
             return {};
-        if (answerToActiveMs)
-            *answerToActiveMs = clock.elapsed();
         return callId;
     }
 
@@ -151,7 +117,7 @@ private slots:
         QVERIFY2(m_server.start(), qPrintable(m_server.error()));
         m_calls = std::make_unique<CallAPIClient>(m_server.serverUrl());
         for (const QString name : {"anna", "boris", "maria"}) {
-            const auto member = signIn(m_server.serverUrl(), name + QStringLiteral("@demo.theorvane.example"));
+            const auto member = signIn(m_server.serverUrl(), name);
             QVERIFY2(member, qPrintable(name));
             m_members.insert(name, *member);
         }
@@ -194,34 +160,21 @@ private slots:
             }
         });
 
-        qint64 answerToActive = 0;
-        const QString callId = connect(*anna, *boris, &answerToActive);
+        const QString callId = connect(*anna, *boris);
         QVERIFY(!callId.isEmpty());
-        qInfo("answer to both connected: %lld ms", answerToActive);
         QCOMPARE(boris->calls->status(), CallManagerStatus::Active);
         QCOMPARE(boris->calls->currentCallId(), callId);
         QVERIFY(!boris->calls->incomingCall());
         QVERIFY(anna->calls->isDurationTimerRunning());
         QVERIFY(boris->calls->isDurationTimerRunning());
 
-        // Each side hears the other's tone, not its own; skip the half second where the
-        // echo canceller and gain control settle.
+        // Each side hears the other's tone, not its own.
         for (Side *listener : {anna.get(), boris.get()}) {
             QTRY_VERIFY_WITH_TIMEOUT(listener->media->hasRemoteAudioTrack(), Wait);
             QVERIFY(listener->probe.attach(listener->media->pipeline()));
         }
-        nextAudio(anna->probe, 500);
-        nextAudio(boris->probe, 500);
-        for (Side *listener : {anna.get(), boris.get()}) {
-            const int expected = listener == anna.get() ? boris->tone : anna->tone;
-            const std::vector<float> heard = nextAudio(listener->probe, 400);
-            QVERIFY(!heard.empty());
-            const double db = AudioProbe::rmsDbfs(heard);
-            const double hz = AudioProbe::frequency(heard);
-            QVERIFY2(db > -30, qPrintable(QStringLiteral("level %1 dBFS").arg(db)));
-            QVERIFY2(std::abs(hz - expected) <= expected * 0.05,
-                     qPrintable(QStringLiteral("heard %1 Hz, expected %2 Hz").arg(hz).arg(expected)));
-        }
+        QVERIFY(hears(anna->probe, boris->tone));
+        QVERIFY(hears(boris->probe, anna->tone));
 
         // Both sides' early candidates reached the server once the call id was known.
         QVERIFY(annaEarly >= 0 && borisEarly >= 0);
@@ -324,29 +277,13 @@ private slots:
         QVERIFY(!boris->calls->incomingCall());
     }
 
-    void secondCallerGetsBusy()
-    {
-        auto anna = side(QStringLiteral("anna"), 440);
-        auto maria = side(QStringLiteral("maria"), 660);
-        auto boris = side(QStringLiteral("boris"), 880);
-        QVERIFY(QCoro::waitFor(anna->calls->initiateCall(boris->id)));
-        QVERIFY(!QCoro::waitFor(maria->calls->initiateCall(boris->id)));
-        QCOMPARE(maria->calls->status(), CallManagerStatus::Busy);
-        QVERIFY(!maria->calls->currentCallId());
-        QVERIFY(!maria->media->hasPeerConnection());
-        // Anna's call is untouched and can be cancelled.
-        QCOMPARE(anna->calls->status(), CallManagerStatus::Ringing);
-        QCoro::waitFor(anna->calls->endCall());
-        QCOMPARE(anna->calls->status(), CallManagerStatus::Ended);
-    }
-
     void unansweredCallBecomesNoAnswer()
     {
         ReferenceServer quick;
         QVERIFY2(quick.start({QStringLiteral("--ring-timeout"), QStringLiteral("2")}), qPrintable(quick.error()));
         CallAPIClient api(quick.serverUrl());
-        const auto a = signIn(quick.serverUrl(), QStringLiteral("anna@demo.theorvane.example"));
-        const auto b = signIn(quick.serverUrl(), QStringLiteral("boris@demo.theorvane.example"));
+        const auto a = signIn(quick.serverUrl(), QStringLiteral("anna"));
+        const auto b = signIn(quick.serverUrl(), QStringLiteral("boris"));
         QVERIFY(a && b);
         Side anna(&api, a->first, a->second, 440);
         QVERIFY(QCoro::waitFor(anna.calls->initiateCall(b->first)));

@@ -3,11 +3,10 @@
 // virtual devices. Anna's are the defaults ("mic" hears "cable", plays on "speaker"); Boris's are
 // the second set ("mic2" hears "cable2", plays on "speaker2"). Each "voice" is a tone played into
 // a cable, and each ear is a recording of a speaker's monitor.
-#include "APIClient.h"
-#include "AudioProbe.h"
 #include "AudioSettingsManager.h"
 #include "CallAPIClient.h"
 #include "CallManager.h"
+#include "CallTest.h"
 #include "ReferenceServer.h"
 #include "WebRTCManager.h"
 
@@ -21,7 +20,7 @@
 
 namespace {
 
-constexpr int Wait = 20000;
+using namespace CallTest;
 
 // A pipeline that plays into or records from the sound server, stopped when it goes.
 struct Pulse
@@ -56,31 +55,6 @@ struct Pulse
     GstElement *pipeline = nullptr;
     AudioProbe probe;
 };
-
-// Level and frequency of the last 0.4 s that arrived.
-std::pair<double, double> listen(AudioProbe &probe)
-{
-    probe.clear();
-    const size_t window = AudioProbe::Rate * 4 / 10;
-    if (!QTest::qWaitFor([&] { return probe.sampleCount() >= window; }, Wait))
-        return {-200, 0};
-    const auto samples = probe.lastSamples(window);
-    return {AudioProbe::rmsDbfs(samples), AudioProbe::frequency(samples)};
-}
-
-bool hears(AudioProbe &probe, int frequency)
-{
-    return QTest::qWaitFor([&] {
-        const auto [db, hz] = listen(probe);
-        qInfo("level %.1f dBFS, %.1f Hz (want %d Hz)", db, hz, frequency);
-        return db > -30 && std::abs(hz - frequency) <= frequency * 0.05;
-    }, Wait);
-}
-
-bool silent(AudioProbe &probe)
-{
-    return QTest::qWaitFor([&] { return listen(probe).first < -60; }, Wait);
-}
 
 struct Member
 {
@@ -133,9 +107,8 @@ private slots:
         CallAPIClient api(m_server.serverUrl());
         std::unique_ptr<Member> anna, boris;
         for (const QString name : {"anna", "boris"}) {
-            APIClient client(m_server.serverUrl());
-            const auto login = QCoro::waitFor(client.login(name + "@demo.theorvane.example", "demo1234"));
-            QVERIFY(login && login.value().token && login.value().user);
+            const auto login = signIn(m_server.serverUrl(), name);
+            QVERIFY(login);
             MediaConfig config = MediaConfig::fromEnvironment(); // what the application runs
             QCOMPARE(config.sourceDescription, QStringLiteral("pulsesrc"));
             if (name == QLatin1String("boris")) {
@@ -143,7 +116,7 @@ private slots:
                 config.sinkDescription += QStringLiteral(" device=speaker2");
             }
             (name == QLatin1String("anna") ? anna : boris) =
-                std::make_unique<Member>(&api, config, login.value().user->id, *login.value().token);
+                std::make_unique<Member>(&api, config, login->first, login->second);
         }
         AudioSettingsManager settings(nullptr);
         anna->media.followAudioSettings(&settings);

@@ -24,6 +24,11 @@ private slots:
         const QVariantMap noMid = WebRTCManager::iceCandidateToDict({c.candidate, std::nullopt, 2});
         QCOMPARE(noMid.value(QStringLiteral("sdpMid")), QVariant(QString()));
         QCOMPARE(noMid.value(QStringLiteral("sdpMLineIndex")).toInt(), 2);
+
+        // What the call manager hands over: a JSON object from the server, written back unchanged.
+        const QJsonObject json = QJsonObject::fromVariantMap(dict);
+        QCOMPARE(QJsonObject::fromVariantMap(WebRTCManager::iceCandidateToDict(
+                     *WebRTCManager::dictToIceCandidate(json.toVariantMap()))), json);
     }
 
     void dictToCandidate_data()
@@ -40,13 +45,9 @@ private slots:
                                           << QVariant(QStringLiteral("0")) << 0;
         QTest::newRow("JSON whole number") << QVariantMap{{"candidate", line}, {"sdpMLineIndex", 3.0}} << true
                                            << QVariant() << 3;
-        QTest::newRow("64-bit integer") << QVariantMap{{"candidate", line}, {"sdpMLineIndex", qint64(4)}} << true
-                                        << QVariant() << 4;
         QTest::newRow("fraction is no index") << QVariantMap{{"candidate", line}, {"sdpMLineIndex", 2.5}} << true
                                               << QVariant() << 0;
         QTest::newRow("index as text") << QVariantMap{{"candidate", line}, {"sdpMLineIndex", "1"}} << true
-                                       << QVariant() << 0;
-        QTest::newRow("boolean index") << QVariantMap{{"candidate", line}, {"sdpMLineIndex", true}} << true
                                        << QVariant() << 0;
         QTest::newRow("index beyond 32 bits") << QVariantMap{{"candidate", line}, {"sdpMLineIndex", qint64(1) << 40}}
                                               << true << QVariant() << 0;
@@ -75,31 +76,13 @@ private slots:
         QCOMPARE(candidate->sdpMLineIndex, index);
     }
 
-    void fromJson()
+    void numbersOutOfRangeAreUnknown()
     {
-        // What the call manager hands over: a JSON object from the server.
-        const QJsonObject json = QJsonDocument::fromJson(
-            R"({"candidate":"candidate:1 1 UDP 1 127.0.0.1 9 typ host","sdpMid":"audio0","sdpMLineIndex":0})")
-                                     .object();
-        const auto candidate = WebRTCManager::dictToIceCandidate(json.toVariantMap());
-        QVERIFY(candidate);
-        QCOMPARE(candidate->sdpMid, std::optional<QString>(QStringLiteral("audio0")));
-        QCOMPARE(QJsonObject::fromVariantMap(WebRTCManager::iceCandidateToDict(*candidate)), json);
-    }
-
-    void stateNames()
-    {
-        const QStringList peer{"new", "connecting", "connected", "disconnected", "failed", "closed"};
-        for (int i = 0; i < peer.size(); ++i)
-            QCOMPARE(WebRTCManager::peerConnectionStateName(i), peer.at(i));
-        QCOMPARE(WebRTCManager::peerConnectionStateName(7), QStringLiteral("unknown"));
+        QCOMPARE(WebRTCManager::peerConnectionStateName(2), QStringLiteral("connected"));
         QCOMPARE(WebRTCManager::peerConnectionStateName(-1), QStringLiteral("unknown"));
-        QCOMPARE(WebRTCManager::signalingStateName(3), QStringLiteral("haveRemoteOffer"));
+        QCOMPARE(WebRTCManager::peerConnectionStateName(7), QStringLiteral("unknown"));
         QCOMPARE(WebRTCManager::signalingStateName(6), QStringLiteral("unknown"));
-        QCOMPARE(WebRTCManager::iceConnectionStateName(3), QStringLiteral("completed"));
-        QCOMPARE(WebRTCManager::iceConnectionStateName(7), QStringLiteral("count"));
         QCOMPARE(WebRTCManager::iceConnectionStateName(8), QStringLiteral("unknown"));
-        QCOMPARE(WebRTCManager::iceGatheringStateName(2), QStringLiteral("complete"));
         QCOMPARE(WebRTCManager::iceGatheringStateName(3), QStringLiteral("unknown"));
     }
 
