@@ -74,12 +74,9 @@ Item {
             compare(page.model.count, 4)
             verify(!find(page, "errorState").visible)
 
-            page.model.searchText = "БОР"
-            compare(page.model.count, 1)
-            compare(find(page, "searchField").text, "БОР")
-            verify(find(page, "friendsList").visible)
-
+            // The search rules are checked on the model (tests/people); here, what the page shows.
             page.model.searchText = "zzz"
+            compare(find(page, "searchField").text, "zzz")
             const empty = find(page, "emptyState")
             verify(empty.visible)
             compare(empty.text, "Нет друзей")
