@@ -216,29 +216,22 @@ Item {
             if (data.readIcon.length > 0)
                 compare(mark.name, data.readIcon)
             compare(findChild(bubble, "timeText").text, "09:05")
+            if (data.text) {
+                const text = findChild(bubble, "messageText")
+                verify(text.selectByMouse && text.readOnly)
+                text.selectAll()
+                compare(text.selectedText, data.props.bodyText)
+            }
+            if (data.download) {
+                mouseClick(findChild(bubble, "downloadCard"))
+                compare(LinkOpener.lastOpenedUrl.toString(), data.props.cardUrl)
+                compare(findChild(findChild(bubble, "downloadCard"), "cardName").text, data.props.cardName)
+            }
             const box = findChild(bubble, "bubbleBox")
             if (bubble.isMine)
                 compare(box.x + box.width, bubble.width)
             else
                 compare(box.x, 0)
-        }
-
-        function test_textIsSelectable() {
-            const bubble = createTemporaryObject(bubbleComponent, root, { bodyText: "copy me" })
-            const text = findChild(bubble, "messageText")
-            verify(text.selectByMouse)
-            verify(text.readOnly)
-            text.selectAll()
-            compare(text.selectedText, "copy me")
-        }
-
-        function test_downloadCardOpensItsAddress() {
-            const url = "https://content.theorvane.example/files/1-2-report.pdf"
-            const bubble = createTemporaryObject(bubbleComponent, root,
-                                                 { cardKind: "download", cardUrl: url, cardName: "report.pdf" })
-            mouseClick(findChild(bubble, "downloadCard"))
-            compare(LinkOpener.lastOpenedUrl.toString(), url)
-            compare(findChild(findChild(bubble, "downloadCard"), "cardName").text, "report.pdf")
         }
 
         function test_attachmentPreview_data() {
