@@ -26,10 +26,7 @@ private slots:
         qunsetenv("THEORVANE_STUN_SERVERS");
         config = MediaConfig::fromEnvironment();
         QCOMPARE(config.stunServers, MediaConfig::defaultStunServers());
-        QCOMPARE(config.stunServers.size(), 5);
-        QCOMPARE(config.stunServers.filter(QStringLiteral(":19302")).size(), 3);
-        QVERIFY(config.stunServers.at(3).endsWith(QLatin1String(":3478")));
-        QVERIFY(config.stunServers.at(4).endsWith(QLatin1String(":3478")));
+        QVERIFY(!config.stunServers.isEmpty());
         qputenv("THEORVANE_STUN_SERVERS", "");
     }
 
