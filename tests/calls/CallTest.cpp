@@ -53,4 +53,30 @@ std::optional<std::pair<QString, QString>> signIn(const QString &serverUrl, cons
     return std::make_pair(result.value().user->id, *result.value().token);
 }
 
+Member::Member(CallAPIClient *api, const MediaConfig &config, QString memberId, QString memberToken, int frequency)
+    : id(std::move(memberId))
+    , token(std::move(memberToken))
+    , tone(frequency)
+    , media(std::make_unique<WebRTCManager>(config))
+    , calls(std::make_unique<CallManager>(api, media.get(), [this] { return currentToken(); }, nullptr))
+{
+}
+
+Member::~Member()
+{
+    // A case that failed half-way must not leave the member busy on the server for the next.
+    if (calls && calls->currentCallId())
+        QCoro::waitFor(calls->endCall());
+    calls.reset();
+    probe.detach();
+    media->close();
+}
+
+std::optional<QString> Member::currentToken() const
+{
+    if (signedOut)
+        return std::nullopt;
+    return token;
+}
+
 } // namespace CallTest

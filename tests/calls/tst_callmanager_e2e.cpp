@@ -20,38 +20,7 @@ namespace {
 
 using namespace CallTest;
 
-// One signed-in member with its own media session and call manager.
-struct Side
-{
-    Side(CallAPIClient *api, QString memberId, QString memberToken, int frequency)
-        : id(std::move(memberId))
-        , token(std::move(memberToken))
-        , tone(frequency)
-        , media(std::make_unique<WebRTCManager>(toneConfig(frequency)))
-        , calls(std::make_unique<CallManager>(api, media.get(), [this]() -> std::optional<QString> {
-              if (signedOut)
-                  return std::nullopt;
-              return token;
-          }, nullptr))
-    {
-    }
-    ~Side()
-    {
-        // A case that failed half-way must not leave the member busy on the server for the next.
-        if (calls && calls->currentCallId())
-            QCoro::waitFor(calls->endCall());
-        calls.reset();
-        media->close();
-    }
-
-    QString id;
-    QString token;
-    int tone;
-    bool signedOut = false;
-    std::unique_ptr<WebRTCManager> media;
-    std::unique_ptr<CallManager> calls;
-    AudioProbe probe;
-};
+using Side = Member;
 
 QStringList candidateLines(const std::optional<QList<IceCandidate>> &list)
 {
@@ -75,7 +44,7 @@ class TestCallManagerEndToEnd : public QObject
     std::unique_ptr<Side> side(const QString &name, int tone, CallAPIClient *api = nullptr)
     {
         const auto &[id, token] = m_members.value(name);
-        return std::make_unique<Side>(api ? api : m_calls.get(), id, token, tone);
+        return std::make_unique<Side>(api ? api : m_calls.get(), toneConfig(tone), id, token, tone);
     }
 
     int logged(const QString &line) const { return int(m_log.count(line)); }
@@ -285,7 +254,7 @@ private slots:
         const auto a = signIn(quick.serverUrl(), QStringLiteral("anna"));
         const auto b = signIn(quick.serverUrl(), QStringLiteral("boris"));
         QVERIFY(a && b);
-        Side anna(&api, a->first, a->second, 440);
+        Side anna(&api, toneConfig(440), a->first, a->second, 440);
         QVERIFY(QCoro::waitFor(anna.calls->initiateCall(b->first)));
         QTRY_COMPARE_WITH_TIMEOUT(anna.calls->status(), CallManagerStatus::NoAnswer, Wait);
         QVERIFY(!anna.calls->currentCallId());

@@ -27,34 +27,19 @@ namespace {
 
 using namespace CallTest;
 
-struct Member
+// A member whose calls are shown in the call windows.
+struct WindowMember : Member
 {
-    Member(CallAPIClient *api, QQmlEngine *engine, QString memberId, QString memberToken, int tone)
-        : id(std::move(memberId))
-        , token(std::move(memberToken))
+    WindowMember(CallAPIClient *api, QQmlEngine *engine, QString memberId, QString memberToken, int frequency)
+        : Member(api, toneConfig(frequency), std::move(memberId), std::move(memberToken), frequency)
+        , windows(std::make_unique<CallWindows>(calls.get(), api, [this] { return currentToken(); }, engine, nullptr))
     {
-        media = std::make_unique<WebRTCManager>(toneConfig(tone));
-        const QString t = token;
-        auto provider = [t]() -> std::optional<QString> { return t; };
-        calls = std::make_unique<CallManager>(api, media.get(), provider, nullptr);
-        windows = std::make_unique<CallWindows>(calls.get(), api, provider, engine, nullptr);
     }
-    ~Member()
-    {
-        windows.reset();
-        if (calls->currentCallId())
-            QCoro::waitFor(calls->endCall());
-        calls.reset();
-        media->close();
-    }
+    ~WindowMember() override { windows.reset(); }
 
     QQuickWindow *incoming() const { return qobject_cast<QQuickWindow *>(windows->incomingWindow()); }
     QQuickWindow *outgoing() const { return qobject_cast<QQuickWindow *>(windows->outgoingWindow()); }
 
-    QString id;
-    QString token;
-    std::unique_ptr<WebRTCManager> media;
-    std::unique_ptr<CallManager> calls;
     std::unique_ptr<CallWindows> windows;
 };
 
@@ -70,10 +55,10 @@ class TestCallWindows : public QObject
     std::unique_ptr<QQmlEngine> m_engine;
     QHash<QString, std::pair<QString, QString>> m_members;
 
-    std::unique_ptr<Member> member(const QString &name, int tone)
+    std::unique_ptr<WindowMember> member(const QString &name, int tone)
     {
         const auto &[id, token] = m_members.value(name);
-        return std::make_unique<Member>(m_api.get(), m_engine.get(), id, token, tone);
+        return std::make_unique<WindowMember>(m_api.get(), m_engine.get(), id, token, tone);
     }
 
     QVariantMap friendMap(const QString &name)
@@ -83,7 +68,7 @@ class TestCallWindows : public QObject
     }
 
     // Anna calls Boris from her outgoing window; Boris's poll opens his incoming window.
-    bool ring(Member &anna, Member &boris)
+    bool ring(WindowMember &anna, WindowMember &boris)
     {
         anna.windows->startCall(friendMap(QStringLiteral("boris")));
         if (!anna.outgoing())

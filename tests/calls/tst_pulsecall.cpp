@@ -56,27 +56,6 @@ struct Pulse
     AudioProbe probe;
 };
 
-struct Member
-{
-    Member(CallAPIClient *api, const MediaConfig &config, QString memberId, QString memberToken)
-        : id(std::move(memberId))
-        , token(std::move(memberToken))
-        , media(config)
-        , calls(api, &media, [this]() -> std::optional<QString> { return token; }, nullptr)
-    {
-    }
-    ~Member()
-    {
-        if (calls.currentCallId())
-            QCoro::waitFor(calls.endCall());
-        media.close();
-    }
-    QString id;
-    QString token;
-    WebRTCManager media;
-    CallManager calls;
-};
-
 } // namespace
 
 class TestPulseCall : public QObject
@@ -119,20 +98,20 @@ private slots:
                 std::make_unique<Member>(&api, config, login->first, login->second);
         }
         AudioSettingsManager settings(nullptr);
-        anna->media.followAudioSettings(&settings);
+        anna->media->followAudioSettings(&settings);
 
         Pulse annaVoice(Pulse::voice(440, "cable")), borisVoice(Pulse::voice(880, "cable2"));
         Pulse annaEar(Pulse::ear("speaker")), borisEar(Pulse::ear("speaker2"));
         QVERIFY(annaVoice.pipeline && borisVoice.pipeline && annaEar.pipeline && borisEar.pipeline);
 
-        boris->calls.startPolling();
-        QVERIFY(QCoro::waitFor(anna->calls.initiateCall(boris->id)));
-        const QString callId = *anna->calls.currentCallId();
-        QTRY_VERIFY_WITH_TIMEOUT(boris->calls.incomingCall() && boris->calls.incomingCall()->id == callId, Wait);
-        QVERIFY(QCoro::waitFor(boris->calls.answerCall(callId)));
-        QTRY_COMPARE_WITH_TIMEOUT(anna->calls.status(), CallManagerStatus::Active, Wait);
-        QTRY_COMPARE_WITH_TIMEOUT(anna->media.connectionState(), int(WebRTCManager::Connected), Wait);
-        QTRY_COMPARE_WITH_TIMEOUT(boris->media.connectionState(), int(WebRTCManager::Connected), Wait);
+        boris->calls->startPolling();
+        QVERIFY(QCoro::waitFor(anna->calls->initiateCall(boris->id)));
+        const QString callId = *anna->calls->currentCallId();
+        QTRY_VERIFY_WITH_TIMEOUT(boris->calls->incomingCall() && boris->calls->incomingCall()->id == callId, Wait);
+        QVERIFY(QCoro::waitFor(boris->calls->answerCall(callId)));
+        QTRY_COMPARE_WITH_TIMEOUT(anna->calls->status(), CallManagerStatus::Active, Wait);
+        QTRY_COMPARE_WITH_TIMEOUT(anna->media->connectionState(), int(WebRTCManager::Connected), Wait);
+        QTRY_COMPARE_WITH_TIMEOUT(boris->media->connectionState(), int(WebRTCManager::Connected), Wait);
 
         // Each speaker plays the other member's voice.
         QVERIFY(hears(annaEar.probe, 880));
@@ -144,9 +123,9 @@ private slots:
         settings.setOutputVolume(1.0f);
         QVERIFY(hears(annaEar.probe, 880));
 
-        QCoro::waitFor(boris->calls.endCall());
-        QTRY_COMPARE_WITH_TIMEOUT(anna->calls.status(), CallManagerStatus::Ended, Wait);
-        QTRY_COMPARE_WITH_TIMEOUT(boris->calls.status(), CallManagerStatus::Idle, Wait);
+        QCoro::waitFor(boris->calls->endCall());
+        QTRY_COMPARE_WITH_TIMEOUT(anna->calls->status(), CallManagerStatus::Ended, Wait);
+        QTRY_COMPARE_WITH_TIMEOUT(boris->calls->status(), CallManagerStatus::Idle, Wait);
         QVERIFY(silent(annaEar.probe));
         QVERIFY(silent(borisEar.probe));
         anna.reset();
