@@ -113,20 +113,6 @@ private slots:
         QVERIFY(model.index(1).data(MessageListModel::IsReadRole).toBool());
     }
 
-    void appendedMessageIsReplacedByThePoll()
-    {
-        MessageListModel model;
-        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-        model.setMessages(messages("a b"));
-        model.append(message("c", "sent"));
-        Signals spy(model);
-        auto next = messages("a b c");
-        next[2].content = QStringLiteral("sent");
-        model.setMessages(next);
-        QCOMPARE(spy.inserted.size() + spy.removed.size() + spy.moved.size() + spy.changed.size(), 0);
-        QCOMPARE(model.rowCount(), 3);
-    }
-
     // Random edits of random lists: the tester checks every signal, the rows end equal to the server's.
     void randomListsEndEqual()
     {
