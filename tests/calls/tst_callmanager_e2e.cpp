@@ -281,14 +281,12 @@ private slots:
 
         QCoro::waitFor(anna->calls->endCall());
         QVERIFY(anna->calls->isIdleReturnPending());
-        QSignalSpy statuses(anna->calls.get(), &CallManager::callStatusChanged);
         QVERIFY(QCoro::waitFor(anna->calls->initiateCall(boris->id)));
         QVERIFY(!anna->calls->isIdleReturnPending());
         QCOMPARE(anna->calls->status(), CallManagerStatus::Ringing);
         // Past the moment the old return to idle was due: the call still rings.
         QTest::qWait(CallManager::idleReturnMs + 500);
         QCOMPARE(anna->calls->status(), CallManagerStatus::Ringing);
-        QVERIFY(!anna->calls->callStatusName().isEmpty());
         QCoro::waitFor(anna->calls->endCall());
     }
 
