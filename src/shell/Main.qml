@@ -47,21 +47,16 @@ ApplicationWindow {
                 }
             }
         }
+        // Loaded by address, like the About window: a type named here would load with the window.
         Loader {
             id: appMenu
             objectName: "appMenu"
             active: false
-            sourceComponent: Menu {
-                Action {
-                    text: "О приложении " + AppInfo.productName
-                    onTriggered: aboutLoader.active = true
-                }
-                MenuSeparator {}
-                Action {
-                    text: LanguageManager.language === "en" ? "Quit" : "Выход"
-                    onTriggered: Qt.quit()
-                }
-            }
+            source: "AppMenu.qml"
+        }
+        Connections {
+            target: appMenu.item
+            function onAboutRequested() { aboutLoader.open() }
         }
     }
 
@@ -75,11 +70,17 @@ ApplicationWindow {
     // Built on first use: a second window costs start-up time nobody asked for.
     Loader {
         id: aboutLoader
-        active: false
-        sourceComponent: AboutPanel {
-            colors: window.colors
-            visible: true
-            onClosing: aboutLoader.active = false
+        objectName: "aboutLoader"
+        function open() {
+            if (!item)
+                setSource("AboutPanel.qml", { colors: window.colors })
+            item.visible = true
+            item.raise()
+        }
+        Binding { target: aboutLoader.item; property: "colors"; value: window.colors; when: aboutLoader.item !== null }
+        Connections {
+            target: aboutLoader.item
+            function onClosing() { aboutLoader.source = "" }
         }
     }
 }

@@ -121,4 +121,30 @@ Item {
             compare(AuthManager.error, "")
         }
     }
+
+    // The main window's application menu and About window are built on first use, then work as a menu should.
+    TestCase {
+        name: "ApplicationMenu"
+        when: windowShown
+
+        function test_menuOpensAboutAndNoNewWindow() {
+            const component = Qt.createComponent("qrc:/qt/qml/Orvane/Shell/Main.qml")
+            compare(component.status, Component.Ready, component.errorString())
+            const window = createTemporaryObject(component, null)
+            verify(window)
+            const menu = findChild(window.menuBar, "appMenu")
+            compare(menu.item, null)
+            mouseClick(findChild(window.menuBar, "appMenuButton"))
+            tryVerify(() => menu.item && menu.item.opened)
+            compare(menu.item.count, 3)
+            compare(menu.item.itemAt(0).text, "О приложении TheOrvane Команды")
+            compare(menu.item.itemAt(2).text, LanguageManager.language === "en" ? "Quit" : "Выход")
+            const about = findChild(window, "aboutLoader")
+            verify(about)
+            mouseClick(menu.item.itemAt(0))
+            tryVerify(() => about.item && about.item.visible)
+            about.item.close()
+            tryVerify(() => about.item === null)
+        }
+    }
 }
