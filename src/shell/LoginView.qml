@@ -88,14 +88,13 @@ Item {
                 onTextEdited: view.password = text
                 onAccepted: view.login()
 
-                ToolButton {
+                AbstractButton {
                     id: eyeButton
                     objectName: "eyeButton"
                     property string iconName: view.showPassword ? "eye.slash" : "eye"
                     anchors { right: parent.right; verticalCenter: parent.verticalCenter; rightMargin: 4 }
                     width: 28; height: 28
                     focusPolicy: Qt.NoFocus
-                    background: null
                     contentItem: Icon { name: eyeButton.iconName; size: 16; color: colors.mutedForeground }
                     onClicked: view.showPassword = !view.showPassword
                 }
