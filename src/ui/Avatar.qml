@@ -1,6 +1,7 @@
 import QtQuick
 import Qt5Compat.GraphicalEffects
 import Orvane.Session
+import Orvane.Ui
 
 // A round picture loaded from `source`; a pulsing circle while it loads and the person symbol when
 // there is no address or the load failed.
@@ -49,7 +50,7 @@ Item {
     Image {
         id: image
         anchors.fill: parent
-        source: root.source
+        source: AvatarImages.address(root.source)
         asynchronous: true
         cache: true
         fillMode: Image.PreserveAspectCrop
