@@ -381,27 +381,22 @@ QCoro::Task<> CallManager::checkCallStatus()
             startAudio();
         }
     } else if (status == QStringLiteral("declined")) {
-        diag(QStringLiteral("[CallManager] Call was declined"));
-        setStatus(CallManagerStatus::Declined);
-        stopAllTimers();
-        m_webRTC->close();
-        stopAudio();
-        setCurrentCallId(std::nullopt);
+        finishByOtherSide(CallManagerStatus::Declined, QStringLiteral("[CallManager] Call was declined"));
     } else if (status == QStringLiteral("missed")) {
-        diag(QStringLiteral("[CallManager] Call was missed"));
-        setStatus(CallManagerStatus::NoAnswer);
-        stopAllTimers();
-        m_webRTC->close();
-        stopAudio();
-        setCurrentCallId(std::nullopt);
+        finishByOtherSide(CallManagerStatus::NoAnswer, QStringLiteral("[CallManager] Call was missed"));
     } else if (status == QStringLiteral("ended")) {
-        diag(QStringLiteral("[CallManager] Call ended by other party"));
-        setStatus(CallManagerStatus::Ended);
-        stopAllTimers();
-        m_webRTC->close();
-        stopAudio();
-        setCurrentCallId(std::nullopt);
+        finishByOtherSide(CallManagerStatus::Ended, QStringLiteral("[CallManager] Call ended by other party"));
     }
+}
+
+void CallManager::finishByOtherSide(CallManagerStatus status, const QString &logLine)
+{
+    diag(logLine);
+    setStatus(status);
+    stopAllTimers();
+    m_webRTC->close();
+    stopAudio();
+    setCurrentCallId(std::nullopt);
 }
 
 QCoro::Task<> CallManager::fetchIceCandidates()

@@ -129,6 +129,8 @@ private:
     void startDurationTimer();
     void startCallPolls();
     void stopAllTimers();
+    // The server reports the call over (declined, missed, ended): state, polls, media and id go.
+    void finishByOtherSide(CallManagerStatus status, const QString &logLine);
     void resetCallState();
     void startAudio();
     void stopAudio();
