@@ -86,12 +86,6 @@ CallWindows::CallWindows(CallManager *calls, CallAPIClient *api, CallManager::To
         applyAppearance(m_outgoing);
     });
 
-    ca_context *context = nullptr;
-    // No sound server is no reason to refuse calls: the windows simply stay silent.
-    if (ca_context_create(&context) == CA_SUCCESS) {
-        ca_context_change_props(context, CA_PROP_APPLICATION_NAME, "TheOrvane Teams", nullptr);
-        m_canberra = context;
-    }
 }
 
 CallWindows::~CallWindows()
@@ -195,6 +189,16 @@ QQuickWindow *CallWindows::createWindow(const QString &type, const QVariantMap &
 void CallWindows::playSound(const char *eventId)
 {
     ++m_soundsPlayed;
+    // Opened with the first sound, so that a start without calls does not load the sound library.
+    if (!m_canberraOpened) {
+        m_canberraOpened = true;
+        ca_context *context = nullptr;
+        // No sound server is no reason to refuse calls: the windows simply stay silent.
+        if (ca_context_create(&context) == CA_SUCCESS) {
+            ca_context_change_props(context, CA_PROP_APPLICATION_NAME, "TheOrvane Teams", nullptr);
+            m_canberra = context;
+        }
+    }
     if (m_canberra)
         ca_context_play(static_cast<ca_context *>(m_canberra), 0, CA_PROP_EVENT_ID, eventId, nullptr);
 }

@@ -92,5 +92,6 @@ private:
     QTimer m_incomingCheck;
     bool m_incomingCheckInFlight = false;
     void *m_canberra = nullptr;
+    bool m_canberraOpened = false;
     int m_soundsPlayed = 0;
 };
