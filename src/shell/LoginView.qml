@@ -104,6 +104,7 @@ Item {
         LinkText {
             objectName: "forgotLink"
             text: tr("Забыли пароль?", "Forgot password?")
+            font.pixelSize: 12 // as the footer: each size and weight is a font to set up before the first frame
             color: colors.mutedForeground
             onClicked: AppInfo.openWebPage("/forgot-password")
         }

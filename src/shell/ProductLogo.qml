@@ -13,7 +13,8 @@ Row {
         Text {
             anchors.centerIn: parent
             text: "T"
-            font.pixelSize: logo.height * 0.6
+            // The word's size: one font size less to set up before the first frame.
+            font.pixelSize: logo.height * 0.7
             font.bold: true
             color: "black"
         }

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QFont>
 #include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QSaveFile>
 #include <QStandardPaths>
@@ -28,6 +29,7 @@ struct Chosen {
     QString ui;
     QString emoji;
     QString icons;
+    bool restLoaded = false;
 };
 
 Chosen &chosen()
@@ -143,7 +145,7 @@ static void setApplicationFamilies(const QStringList &families)
     QGuiApplication::setFont(font);
 }
 
-void applyForFirstScreen()
+void loadForFirstScreen()
 {
     ensureLoaded(QStringLiteral("Inter"), {interDir + QStringLiteral("Inter-Regular.otf")});
     const QString icons = QString::fromLatin1(FontPatch::iconFamily);
@@ -151,13 +153,9 @@ void applyForFirstScreen()
         chosen().icons = icons;
     else
         ensureLoaded(iconFamily(), {iconFile});
-    // The stock UI font draws the first screen exactly like its patched copy: the copy differs only
-    // in the emoji it leaves to the emoji font, and the login screen shows none.
-    if (hasFamily(uiFamily()))
-        setApplicationFamilies({uiFamily()});
 }
 
-void applyRest()
+void loadRest()
 {
     ensureLoaded(QStringLiteral("Noto Color Emoji"), {systemEmojiFile});
 
@@ -177,13 +175,39 @@ void applyRest()
         if (all)
             chosen().ui = ui;
     }
-    setApplicationFamilies(uiFamilies());
+    chosen().restLoaded = true;
+}
+
+void use()
+{
+    // Before loadRest() the UI font stands alone: the stock font draws text exactly like its patched
+    // copy, which differs only in leaving emoji to the emoji font.
+    if (chosen().restLoaded)
+        setApplicationFamilies(uiFamilies());
+    else if (hasFamily(uiFamily()))
+        setApplicationFamilies({uiFamily()});
+}
+
+void prepare(const QList<TextStyle> &styles)
+{
+    // Shaping a few letters of both scripts (or one symbol) makes the engine and its shaping tables.
+    const QString letters = QStringLiteral("Aa \u042F\u044F");
+    const QString symbol = QString(QChar(0xE8F4));
+    for (const TextStyle &style : styles) {
+        QFont font;
+        if (style.icons)
+            font.setFamily(iconFamily());
+        font.setPixelSize(style.pixelSize);
+        font.setWeight(QFont::Weight(style.weight));
+        QFontMetricsF(font).horizontalAdvance(style.icons ? symbol : letters);
+    }
 }
 
 void apply()
 {
-    applyForFirstScreen();
-    applyRest();
+    loadForFirstScreen();
+    loadRest();
+    use();
 }
 
 } // namespace FontSetup

@@ -5,7 +5,8 @@
 set -u
 config=$(mktemp -d)
 trap 'rm -rf "$config"' EXIT
-loaded=$(XDG_CONFIG_HOME="$config" QT_QPA_PLATFORM=offscreen THEORVANE_EXIT_AFTER_FIRST_FRAME=1 \
+# No session bus, so no keyring: whatever token other tests left there, the client starts signed out.
+loaded=$(XDG_CONFIG_HOME="$config" DBUS_SESSION_BUS_ADDRESS="unix:path=$config/no-bus" QT_QPA_PLATFORM=offscreen THEORVANE_EXIT_AFTER_FIRST_FRAME=1 \
   THEORVANE_SERVER_URL=http://127.0.0.1:9 LD_DEBUG=files timeout 60 "$1" 2>&1 >/dev/null) || {
   echo "the client did not reach its first frame"; exit 1; }
 echo "$loaded" | grep -q "calling init: .*libQt6Quick" || { echo "no library trace from the client"; exit 1; }

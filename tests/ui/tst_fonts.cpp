@@ -7,6 +7,8 @@
 #include <QTest>
 #include <QTextLayout>
 
+#include <thread>
+
 namespace {
 
 // Families drawing the text, and the glyph count, as the screen would lay it out.
@@ -52,7 +54,13 @@ private slots:
         m_inter = readFile(QStringLiteral("/usr/share/fonts/opentype/inter/Inter-Regular.otf"));
         if (m_emoji.isEmpty() || m_inter.isEmpty())
             QSKIP("Noto Color Emoji or Inter is not installed");
-        FontSetup::apply();
+        // As the application starts: fonts registered on another thread, then made the application's here.
+        std::thread loader([] {
+            FontSetup::loadForFirstScreen();
+            FontSetup::loadRest();
+        });
+        loader.join();
+        FontSetup::use();
     }
 
     // What the patched fonts draw is checked through the application font below; patching is done once.
