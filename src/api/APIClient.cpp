@@ -29,17 +29,31 @@ QByteArray bearer(const QString &token)
     return QByteArrayLiteral("Bearer ") + token.toUtf8();
 }
 
-template <class T>
-APIResult<T> readAnswer(const HttpAnswer &answer)
+APIResult<QByteArray> successBody(const HttpAnswer &answer)
 {
     if (!answer.isHttp)
         return APIError::invalidResponse();
     if (answer.status >= 200 && answer.status <= 299)
-        return T::decode(answer.body);
+        return answer.body;
     const auto error = ErrorResponse::decode(answer.body);
     if (error.ok() && error.value().error)
         return APIError::serverError(*error.value().error);
     return APIError::serverError(QStringLiteral("HTTP ") + QString::number(answer.status));
+}
+
+template <class T>
+APIResult<T> readAnswer(const HttpAnswer &answer)
+{
+    const auto body = successBody(answer);
+    if (!body.ok())
+        return body.error();
+    return T::decode(body.value());
+}
+
+// Everything outside the unreserved characters is escaped, so "&", "=", "+" and "#" cannot change the query.
+QString messagesPath(const QString &participantId)
+{
+    return QStringLiteral("messages?participantId=") + QString::fromLatin1(QUrl::toPercentEncoding(participantId));
 }
 
 bool isValidUtf8(const QByteArray &bytes)
@@ -76,7 +90,7 @@ void APIClient::setDeadlineForTesting(std::chrono::milliseconds deadline)
 }
 
 QCoro::Task<APIResult<HttpAnswer>> APIClient::run(QByteArray method, QString path, std::optional<QJsonObject> body,
-                                                  std::optional<QString> token)
+                                                  std::optional<QString> token, bool diskCache)
 {
     const QUrl url = absoluteURL(m_baseURL + QLatin1Char('/') + path);
     if (!url.isValid())
@@ -85,6 +99,10 @@ QCoro::Task<APIResult<HttpAnswer>> APIClient::run(QByteArray method, QString pat
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
     if (token)
         request.setRawHeader("Authorization", bearer(*token));
+    if (!diskCache) {
+        request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+        request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    }
     const QByteArray bytes = body ? QJsonDocument(*body).toJson(QJsonDocument::Compact) : QByteArray();
     co_return co_await m_session->send(request, method, bytes);
 }
@@ -144,10 +162,15 @@ QCoro::Task<APIResult<ConversationsResponse>> APIClient::getConversations(QStrin
 
 QCoro::Task<APIResult<MessagesResponse>> APIClient::getMessages(QString token, QString participantId)
 {
-    // Everything outside the unreserved characters is escaped, so "&", "=", "+" and "#" cannot change the query.
-    const QString path = QStringLiteral("messages?participantId=")
-        + QString::fromLatin1(QUrl::toPercentEncoding(participantId));
-    co_return co_await perform<MessagesResponse>("GET", path, std::nullopt, token);
+    co_return co_await perform<MessagesResponse>("GET", messagesPath(participantId), std::nullopt, token);
+}
+
+QCoro::Task<APIResult<QByteArray>> APIClient::getMessagesBody(QString token, QString participantId)
+{
+    const auto answer = co_await run("GET", messagesPath(participantId), std::nullopt, token, false);
+    if (!answer.ok())
+        co_return answer.error();
+    co_return successBody(answer.value());
 }
 
 QCoro::Task<APIResult<SendMessageResponse>> APIClient::sendMessage(QString token, QString participantId, QString content,

@@ -36,6 +36,9 @@ public:
     QCoro::Task<APIResult<qint64>> getUnreadCount(QString token);
     QCoro::Task<APIResult<ConversationsResponse>> getConversations(QString token);
     QCoro::Task<APIResult<MessagesResponse>> getMessages(QString token, QString participantId);
+    // The same answer's body as it came, for a poll that compares answers before decoding them; never
+    // kept in the disk cache, since a poll wants the server's list of now.
+    QCoro::Task<APIResult<QByteArray>> getMessagesBody(QString token, QString participantId);
     QCoro::Task<APIResult<SendMessageResponse>> sendMessage(QString token, QString participantId, QString content,
                                                             std::optional<QString> attachmentUrl,
                                                             std::optional<QString> attachmentType);
@@ -51,7 +54,7 @@ private:
     QCoro::Task<APIResult<T>> perform(QByteArray method, QString path, std::optional<QJsonObject> body,
                                       std::optional<QString> token);
     QCoro::Task<APIResult<HttpAnswer>> run(QByteArray method, QString path, std::optional<QJsonObject> body,
-                                           std::optional<QString> token);
+                                           std::optional<QString> token, bool diskCache = true);
 
     QString m_baseURL;
     HttpSession *m_session;

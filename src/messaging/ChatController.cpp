@@ -112,7 +112,7 @@ QCoro::Task<> ChatController::loadMessages(bool showLoading)
     diag(QStringLiteral("[ChatView] Loading messages for friend.id: ") + participantId);
     const quint64 load = ++m_loadsStarted;
     // The body is compared, and decoded when new, away from the GUI thread's other work.
-    const MessageFeed::Load result = co_await m_feed.fetch(api->baseURL(), *tok, participantId);
+    const MessageFeed::Load result = co_await m_feed.fetch(api, *tok, participantId);
     if (!self)
         co_return;
     if (!result.answer.ok()) {

@@ -1,12 +1,9 @@
 #include "MessageFeed.h"
 
-#include "AccountRecords.h"
-#include "HttpSession.h"
+#include "APIClient.h"
 #include "TextRules.h"
 
-#include <QNetworkRequest>
 #include <QPointer>
-#include <QUrl>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <QCoro/QCoroFuture>
@@ -44,40 +41,20 @@ MessageFeed::Load decodeBody(const QByteArray &body, const MessageFeed::Load &pr
 
 MessageFeed::MessageFeed(QObject *parent)
     : QObject(parent)
-    // Polls want the server's list of now: no disk cache.
-    , m_session(new HttpSession({.waitForConnectivity = true, .diskCache = false}, this))
 {
 }
 
 MessageFeed::~MessageFeed() = default;
 
-QCoro::Task<MessageFeed::Load> MessageFeed::fetch(QString apiBaseURL, QString token, QString participantId)
+QCoro::Task<MessageFeed::Load> MessageFeed::fetch(APIClient *api, QString token, QString participantId)
 {
-    // Everything outside the unreserved characters is escaped, so "&", "=", "+" and "#" cannot change the query.
-    const QUrl url(apiBaseURL + QStringLiteral("/messages?participantId=")
-                       + QString::fromLatin1(QUrl::toPercentEncoding(participantId)),
-                   QUrl::StrictMode);
-    if (!url.isValid() || url.scheme().isEmpty() || url.host().isEmpty())
-        co_return Load{APIError::invalidURL()};
-    QNetworkRequest request(url);
-    request.setRawHeader("Authorization", QByteArrayLiteral("Bearer ") + token.toUtf8());
-
     QPointer<MessageFeed> self(this);
-    const auto reply = co_await m_session->send(request, "GET", {});
+    const auto body = co_await api->getMessagesBody(token, participantId);
     if (!self)
         co_return Load{APIError::transport(QStringLiteral("cancelled"), 0)};
-    if (!reply.ok())
-        co_return Load{reply.error()};
-    const HttpAnswer &answer = reply.value();
-    if (!answer.isHttp)
-        co_return Load{APIError::invalidResponse()};
-    if (answer.status < 200 || answer.status > 299) {
-        const auto error = ErrorResponse::decode(answer.body);
-        if (error.ok() && error.value().error)
-            co_return Load{APIError::serverError(*error.value().error)};
-        co_return Load{APIError::serverError(QStringLiteral("HTTP ") + QString::number(answer.status))};
-    }
-    co_return co_await read(answer.body);
+    if (!body.ok())
+        co_return Load{body.error()};
+    co_return co_await read(body.value());
 }
 
 QCoro::Task<MessageFeed::Load> MessageFeed::read(QByteArray body)

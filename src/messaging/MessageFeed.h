@@ -9,7 +9,7 @@
 
 #include <QCoro/QCoroTask>
 
-class HttpSession;
+class APIClient;
 
 // One chat's messages as the server sends them, for the chat's loads and polls. A poll of a long chat
 // brings megabytes, nearly always the same as last time: a body identical to the previous one gives the
@@ -30,9 +30,8 @@ public:
     explicit MessageFeed(QObject *parent = nullptr);
     ~MessageFeed() override;
 
-    // GET messages?participantId= under `apiBaseURL` (the API client's …/api/mobile) with the token.
-    // Failures map as the API client maps them.
-    QCoro::Task<Load> fetch(QString apiBaseURL, QString token, QString participantId);
+    // The chat with participantId through the API client; failures as the client reports them.
+    QCoro::Task<Load> fetch(APIClient *api, QString token, QString participantId);
     // The same for a 2xx body already received.
     QCoro::Task<Load> read(QByteArray body);
 
@@ -40,7 +39,6 @@ public:
     static QString logLine(const Message &message);
 
 private:
-    HttpSession *m_session;
     QByteArray m_lastBody;
     Load m_last;
 };

@@ -39,6 +39,7 @@ std::optional<APIError> perform(APIClient &api, CallAPIClient &calls, const QStr
     if (operation == "getUnreadCount") return outcome(api.getUnreadCount(token));
     if (operation == "getConversations") return outcome(api.getConversations(token));
     if (operation == "getMessages") return outcome(api.getMessages(token, id));
+    if (operation == "getMessagesBody") return outcome(api.getMessagesBody(token, id));
     if (operation == "send") return outcome(api.sendMessage(token, "p1", "", std::nullopt, std::nullopt));
     if (operation == "sendAttachment")
         return outcome(api.sendMessage(token, "p1", "hi", QString("https://c/x.pdf"), QString("application/pdf")));
@@ -119,6 +120,8 @@ private slots:
                                        << QJsonObject();
         QTest::newRow("messages") << "getMessages" << get << QByteArray("/api/mobile/messages?participantId=p1") << true << true
                                   << QJsonObject();
+        QTest::newRow("messages, raw body") << "getMessagesBody" << get << QByteArray("/api/mobile/messages?participantId=p1") << true
+                                            << true << QJsonObject();
         QTest::newRow("send, two keys") << "send" << post << QByteArray("/api/mobile/messages") << true << true
                                         << QJsonObject{{"participantId", "p1"}, {"content", ""}};
         QTest::newRow("send with attachment") << "sendAttachment" << post << QByteArray("/api/mobile/messages") << true << true
@@ -175,6 +178,7 @@ private slots:
         QTest::newRow("percent") << "getMessages" << "%41" << messages + "%2541";
         QTest::newRow("unreserved stay") << "getMessages" << "Az09-._~" << messages + "Az09-._~";
         QTest::newRow("Cyrillic as UTF-8") << "getMessages" << "Иван" << messages + "%D0%98%D0%B2%D0%B0%D0%BD";
+        QTest::newRow("raw body, query delimiters") << "getMessagesBody" << "a&b=c+d#e" << messages + "a%26b%3Dc%2Bd%23e";
         QTest::newRow("call id") << "status" << "a&b=c#d e" << QByteArray("/api/mobile/calls?action=status&callId=a%26b%3Dc%23d%20e");
     }
     void idEncoding()
