@@ -101,14 +101,27 @@ int main(int argc, char *argv[])
         });
     }
 
-    // Start-up measurement: print once the login screen is drawn for the first time, then leave.
+    // With a stored token the signed-in window most likely follows the loading screen: its types load
+    // while the token is being checked.
+    if (!loginFirst) {
+        QObject::connect(&engine, &QQmlApplicationEngine::objectCreated, &engine, [&engine](QObject *obj) {
+            if (obj)
+                new QQmlComponent(&engine, QUrl(QStringLiteral("qrc:/qt/qml/Orvane/Shell/AuthenticatedView.qml")),
+                                  QQmlComponent::Asynchronous, &engine);
+        }, Qt::SingleShotConnection);
+    }
+
+    // Start-up measurement: print once the login screen (or, with the value "signed-in", the signed-in
+    // window) is drawn for the first time, then leave.
     if (qEnvironmentVariableIsSet("THEORVANE_EXIT_AFTER_FIRST_FRAME")) {
-        QObject::connect(&engine, &QQmlApplicationEngine::objectCreated, &app, [](QObject *obj) {
+        const QString screen = qgetenv("THEORVANE_EXIT_AFTER_FIRST_FRAME") == "signed-in"
+            ? QStringLiteral("authenticatedView") : QStringLiteral("loginView");
+        QObject::connect(&engine, &QQmlApplicationEngine::objectCreated, &app, [screen](QObject *obj) {
             auto *window = qobject_cast<QQuickWindow *>(obj);
             if (!window)
                 return;
-            QObject::connect(window, &QQuickWindow::frameSwapped, window, [window] {
-                if (!window->findChild<QQuickItem *>(QStringLiteral("loginView")))
+            QObject::connect(window, &QQuickWindow::frameSwapped, window, [window, screen] {
+                if (!window->findChild<QQuickItem *>(screen))
                     return;
                 std::printf("first_frame\n");
                 std::fflush(stdout);
