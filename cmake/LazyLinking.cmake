@@ -8,16 +8,20 @@
 # libraries (in the order given), fills the whole table and goes on to the real function, so call
 # sites stay as they are, variadic functions included. A function that the code calls but that is
 # not listed stays undefined at link time: add it to SYMBOLS. The libraries' headers come from
-# HEADERS, an imported target of pkg_check_modules, whose libraries are not linked. Only x86-64 has
+# HEADERS (optional), an imported target of pkg_check_modules, whose libraries are not linked. Only x86-64 has
 # the jump table; elsewhere the libraries are linked as usual.
 set(ORVANE_LAZY_TEMPLATE ${CMAKE_CURRENT_LIST_DIR}/LazyLibraries.cpp.in)
 
 function(orvane_link_lazily target)
   cmake_parse_arguments(PARSE_ARGV 1 arg "" "NAME;HEADERS" "LIBRARIES;SYMBOLS")
-  target_include_directories(${target} SYSTEM PRIVATE $<TARGET_PROPERTY:${arg_HEADERS},INTERFACE_INCLUDE_DIRECTORIES>)
-  target_compile_options(${target} PRIVATE $<TARGET_PROPERTY:${arg_HEADERS},INTERFACE_COMPILE_OPTIONS>)
+  if(arg_HEADERS)
+    target_include_directories(${target} SYSTEM PRIVATE $<TARGET_PROPERTY:${arg_HEADERS},INTERFACE_INCLUDE_DIRECTORIES>)
+    target_compile_options(${target} PRIVATE $<TARGET_PROPERTY:${arg_HEADERS},INTERFACE_COMPILE_OPTIONS>)
+  endif()
   if(NOT CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
-    target_link_libraries(${target} PRIVATE ${arg_HEADERS})
+    if(arg_HEADERS)
+      target_link_libraries(${target} PRIVATE ${arg_HEADERS})
+    endif()
     return()
   endif()
 
