@@ -7,7 +7,9 @@
 // login screen). rss_signed_in_mb: resident memory of the client a few seconds after a start with a
 // stored token of a demo member on the reference server, that is with the signed-in window up.
 // signed_in_first_frame_ms: median wall time from launch to the first frame of that signed-in window
-// (token check against the reference server on 127.0.0.1 included).
+// (token check against the reference server on 127.0.0.1 included). idle_cpu_percent: the share of one
+// core that signed-in window uses over the 30 s after it settled, polling as it does when nobody
+// touches it.
 #include "AuthManager.h"
 #include "ReferenceServer.h"
 #include "TokenStore.h"
@@ -20,6 +22,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <algorithm>
+#include <unistd.h>
 #include <cstdio>
 #include <vector>
 
@@ -62,21 +65,48 @@ double rssMb(qint64 pid)
     return m.hasMatch() ? m.captured(1).toDouble() / 1024.0 : -1;
 }
 
-// Launches a program, lets it settle, and reads its resident memory.
-double settledRssMb(const QString &program, const QStringList &args, const QProcessEnvironment &env, int settleMs)
+// CPU time the process has used so far, in seconds.
+double cpuSeconds(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    // The fields after the command name, which may hold spaces, start after its closing parenthesis.
+    const QByteArray text = stat.readAll();
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return -1;
+    return (fields.at(11).toLongLong() + fields.at(12).toLongLong()) / double(sysconf(_SC_CLK_TCK));
+}
+
+struct Settled {
+    double rssMb = -1;
+    double idleCpuPercent = -1;
+};
+
+// Launches a program, lets it settle, reads its resident memory, then the share of one core it uses
+// over the next idleMs (0: not measured).
+Settled settle(const QString &program, const QProcessEnvironment &env, int settleMs, int idleMs = 0)
 {
     QProcess p;
     p.setProcessEnvironment(env);
     p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    p.start(program, args);
+    p.start(program, {});
     if (!p.waitForStarted(10000))
-        return -1;
+        return {};
     QThread::msleep(settleMs);
     p.readAllStandardOutput();
-    const double rss = rssMb(p.processId());
+    Settled result;
+    result.rssMb = rssMb(p.processId());
+    if (idleMs > 0) {
+        const double before = cpuSeconds(p.processId());
+        QThread::msleep(idleMs);
+        p.readAllStandardOutput();
+        result.idleCpuPercent = (cpuSeconds(p.processId()) - before) * 100000.0 / idleMs;
+    }
     p.kill();
     p.waitForFinished(5000);
-    return rss;
+    return result;
 }
 
 QCoro::Task<> signIn(QString email, QString password, bool *ok, bool *done)
@@ -144,21 +174,23 @@ int main(int argc, char *argv[])
     std::printf("first_frame_ms=%.1f\n", median(clientMs));
     std::printf("bare_first_frame_ms=%.1f\n", median(bareMs));
 
-    QProcessEnvironment settle = QProcessEnvironment::systemEnvironment();
-    settle.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
-    std::printf("bare_rss_mb=%.1f\n", settledRssMb(bare, {}, settle, 3000));
+    QProcessEnvironment settleEnv = QProcessEnvironment::systemEnvironment();
+    settleEnv.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+    std::printf("bare_rss_mb=%.1f\n", settle(bare, settleEnv, 3000).rssMb);
 
     ReferenceServer server;
     QTemporaryDir signedInConfig; // fresh preferences: nothing there says "signed out"
-    settle.insert(QStringLiteral("XDG_CONFIG_HOME"), signedInConfig.path());
+    settleEnv.insert(QStringLiteral("XDG_CONFIG_HOME"), signedInConfig.path());
     if (server.start() && storeDemoToken(server)) {
-        settle.insert(QStringLiteral("THEORVANE_SERVER_URL"), server.serverUrl());
-        settle.insert(QStringLiteral("THEORVANE_CONTENT_URL"), server.contentUrl());
-        std::printf("rss_signed_in_mb=%.1f\n", settledRssMb(client, {}, settle, 5000));
-        settle.insert(QStringLiteral("THEORVANE_EXIT_AFTER_FIRST_FRAME"), QStringLiteral("signed-in"));
+        settleEnv.insert(QStringLiteral("THEORVANE_SERVER_URL"), server.serverUrl());
+        settleEnv.insert(QStringLiteral("THEORVANE_CONTENT_URL"), server.contentUrl());
+        const Settled signedIn = settle(client, settleEnv, 5000, 30000);
+        std::printf("rss_signed_in_mb=%.1f\n", signedIn.rssMb);
+        std::printf("idle_cpu_percent=%.2f\n", signedIn.idleCpuPercent);
+        settleEnv.insert(QStringLiteral("THEORVANE_EXIT_AFTER_FIRST_FRAME"), QStringLiteral("signed-in"));
         std::vector<double> signedInMs;
         for (int i = 0; i < runs; ++i)
-            signedInMs.push_back(launchToFirstFrameMs(client, settle));
+            signedInMs.push_back(launchToFirstFrameMs(client, settleEnv));
         std::printf("signed_in_first_frame_ms=%.1f\n", median(signedInMs));
     } else {
         std::fprintf(stderr, "bench_startup: no signed-in measurement (%s)\n", qPrintable(server.error()));
