@@ -7,7 +7,6 @@
 #include "CallAPIClient.h"
 #include "CallStateManager.h"
 #include "ServerConfig.h"
-#include "ThemeManager.h"
 
 #include <QGuiApplication>
 #include <QJSEngine>
@@ -85,7 +84,6 @@ CallWindows::CallWindows(CallManager *calls, CallAPIClient *api, CallManager::To
         applyAppearance(m_incoming);
         applyAppearance(m_outgoing);
     });
-
 }
 
 CallWindows::~CallWindows()
@@ -155,7 +153,7 @@ void CallWindows::applyAppearance(QQuickWindow *window)
 {
     if (!window)
         return;
-    const bool dark = AppColors::shared().current().background == AppPalette::dark().background;
+    const bool dark = AppColors::shared().current().isDark;
     window->setProperty("darkAppearance", dark);
 #ifdef ORVANE_X11_FRAMES
     if (QGuiApplication::platformName() == QLatin1String("xcb"))

@@ -71,8 +71,7 @@ signals:
     void outgoingWindowChanged();
 
 private:
-    // Dark when the palette's background is the dark palette's: the window and, on X11, the frame
-    // the window manager draws around it.
+    // Dark with the dark palette: the window and, on X11, the frame the window manager draws around it.
     static void applyAppearance(QQuickWindow *window);
     QQuickWindow *createWindow(const QString &type, const QVariantMap &properties);
     void playSound(const char *eventId);
