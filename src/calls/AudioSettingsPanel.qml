@@ -158,40 +158,14 @@ Card {
                 color: panel.colors.mutedForeground
             }
         }
-        Slider {
-            id: slider
+        LevelSlider {
             objectName: "slider"
             Layout.fillWidth: true
             padding: 0
             implicitHeight: 18
-            from: 0
-            to: 1
+            colors: panel.colors
             value: row.value
             onMoved: row.moved(value)
-            background: Rectangle {
-                x: slider.leftPadding
-                y: slider.topPadding + slider.availableHeight / 2 - height / 2
-                width: slider.availableWidth
-                height: 4
-                radius: 2
-                color: panel.colors.muted
-                Rectangle {
-                    width: slider.visualPosition * parent.width
-                    height: parent.height
-                    radius: 2
-                    color: panel.colors.primary
-                }
-            }
-            handle: Rectangle {
-                x: slider.leftPadding + slider.visualPosition * (slider.availableWidth - width)
-                y: slider.topPadding + slider.availableHeight / 2 - height / 2
-                width: 16
-                height: 16
-                radius: 8
-                color: "white"
-                border.width: 1
-                border.color: panel.colors.isDark ? "#71717A" : "#D4D4D8"
-            }
         }
     }
 }

@@ -42,11 +42,6 @@ float MicrophoneMonitor::levelForRms(double rms)
     return float(std::round(std::min(5.0 * rms, 1.0) * 1e4) / 1e4);
 }
 
-bool MicrophoneMonitor::isBarLit(int index, float level)
-{
-    return index >= 0 && index < BarCount && float(index) / float(BarCount) < level;
-}
-
 void MicrophoneMonitor::setLevel(float level)
 {
     if (m_level == level)

@@ -34,8 +34,6 @@ public:
 
     // RMS x 5, capped at 1: speech at a normal distance fills most of the meter.
     static float levelForRms(double rms);
-    // Bar i of the meter is lit when i / 20 < level.
-    Q_INVOKABLE static bool isBarLit(int index, float level);
 
 signals:
     void levelChanged();

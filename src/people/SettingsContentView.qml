@@ -3,6 +3,7 @@ import QtQuick.Controls.Basic
 import QtQuick.Layouts
 import Orvane.Session
 import Orvane.Ui
+import Orvane.Calls
 import Orvane.People
 
 // Language, theme and call settings in one scrolling column at most 600 wide. Language and theme
@@ -143,11 +144,11 @@ Item {
                             }
                         }
                     }
-                    MicrophoneTestMeter {
+                    MicrophoneLevelIndicator {
                         objectName: "micMeter"
                         Layout.fillWidth: true
                         Layout.preferredHeight: 8
-                        monitor: settings.micMonitor
+                        level: settings.micMonitor ? settings.micMonitor.level : 0
                     }
                 }
                 RowDivider {}
@@ -285,36 +286,13 @@ Item {
                 color: view.colors.mutedForeground
             }
         }
-        Slider {
-            id: slider
+        LevelSlider {
             objectName: "slider"
             Layout.fillWidth: true
-            from: 0
-            to: 1
+            colors: view.colors
+            fillColor: view.colors.isDark ? "#D4D4D8" : view.ink
             value: volumeRow.value
             onMoved: volumeRow.moved(value)
-            background: Rectangle {
-                x: slider.leftPadding
-                y: slider.topPadding + slider.availableHeight / 2 - height / 2
-                width: slider.availableWidth
-                height: 4
-                radius: 2
-                color: view.colors.muted
-                Rectangle {
-                    width: slider.visualPosition * parent.width
-                    height: parent.height
-                    radius: 2
-                    color: view.colors.isDark ? "#D4D4D8" : view.ink
-                }
-            }
-            handle: Rectangle {
-                x: slider.leftPadding + slider.visualPosition * (slider.availableWidth - width)
-                y: slider.topPadding + slider.availableHeight / 2 - height / 2
-                width: 16; height: 16; radius: 8
-                color: "white"
-                border.width: 1
-                border.color: view.colors.isDark ? "#71717A" : "#D4D4D8"
-            }
         }
     }
 }

@@ -115,7 +115,7 @@ private slots:
     {
         auto meter = create("import Orvane.Calls\nMicrophoneLevelIndicator { width: 238; height: 6 }");
         QVERIFY(meter);
-        const QList<std::pair<double, int>> levels{{0, 0}, {0.0001, 1}, {0.05, 1}, {0.051, 2}, {0.5, 10}, {1, 20}};
+        const QList<std::pair<double, int>> levels{{0, 0}, {0.0001, 1}, {0.05, 1}, {0.051, 2}, {0.5, 10}, {1, 20}, {3, 20}};
         for (const auto &[level, lit] : levels) {
             meter->setProperty("level", level);
             QCOMPARE(meter->property("litBars").toInt(), lit);
