@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls.Basic
 import Orvane.Messaging.Composer
+import Orvane.Session
 
 // The composer's editor: plain text that grows with its content from minHeight to maxHeight and
 // scrolls inside beyond that. Enter asks to send (only when sending is possible), Shift+Enter breaks
@@ -64,6 +65,9 @@ Item {
         TextArea.flickable: TextArea {
             id: area
             objectName: "composerTextArea"
+            Accessible.name: LanguageManager.language === "en" ? "Message" : "Сообщение"
+            Accessible.description: LanguageManager.language === "en" ? "Enter sends, Shift+Enter starts a new line"
+                                                                       : "Enter — отправить, Shift+Enter — новая строка"
             textFormat: TextEdit.PlainText
             wrapMode: TextEdit.Wrap
             leftPadding: 12
