@@ -27,7 +27,7 @@ Popup {
         ["Ctrl+Q", "Выход", "Quit"]
     ]
 
-    parent: Overlay.overlay
+    // Centred in the window: its loader fills it.
     x: Math.round((parent.width - width) / 2)
     y: Math.round((parent.height - height) / 2)
     width: Math.min(560, parent.width - 40)
@@ -35,9 +35,6 @@ Popup {
     focus: true
     padding: 20
     closePolicy: Popup.CloseOnEscape | Popup.CloseOnPressOutside
-
-    Accessible.role: Accessible.Dialog
-    Accessible.name: title.text
 
     background: Rectangle {
         radius: 12
@@ -48,6 +45,8 @@ Popup {
 
     contentItem: Column {
         spacing: 12
+        Accessible.role: Accessible.Dialog
+        Accessible.name: title.text
 
         Item {
             width: parent.width

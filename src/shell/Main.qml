@@ -90,7 +90,7 @@ ApplicationWindow {
         id: shortcutsHelp
         objectName: "shortcutsHelp"
         active: false
-        anchors.centerIn: parent
+        anchors.fill: parent
         source: "KeyboardShortcutsPopup.qml"
     }
 

@@ -30,6 +30,13 @@ Item {
             textEditorHeight = wanted
     }
 
+    function leave(event, forward) {
+        const next = area.nextItemInFocusChain(forward)
+        if (next)
+            next.forceActiveFocus(forward ? Qt.TabFocusReason : Qt.BacktabFocusReason)
+        event.accepted = true
+    }
+
     function insertLineBreak() {
         if (area.selectionEnd > area.selectionStart)
             area.remove(area.selectionStart, area.selectionEnd)
@@ -84,6 +91,9 @@ Item {
 
             onTextChanged: if (text !== root.text) root.edited(text)
             onContentHeightChanged: root.updateHeight()
+            // Tab leaves the editor (a keyboard user would otherwise be trapped in it); messages never need a tab.
+            Keys.onTabPressed: (event) => root.leave(event, true)
+            Keys.onBacktabPressed: (event) => root.leave(event, false)
 
             Keys.onPressed: (event) => {
                 if (event.key !== Qt.Key_Return && event.key !== Qt.Key_Enter)
