@@ -185,6 +185,8 @@ Item {
                 Accessible.role: Accessible.List
                 activeFocusOnTab: true
                 Accessible.name: tr("Диалоги", "Conversations")
+                // Arriving by keyboard puts the focus on a row, not on the bare list.
+                onActiveFocusChanged: if (activeFocus && currentIndex < 0 && count > 0) currentIndex = 0
                 keyNavigationWraps: false
                 anchors.fill: parent
                 clip: true

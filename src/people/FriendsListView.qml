@@ -118,6 +118,8 @@ Item {
                 Accessible.role: Accessible.List
                 activeFocusOnTab: true
                 Accessible.name: tr("Друзья", "Friends")
+                // Arriving by keyboard puts the focus on a row, not on the bare list.
+                onActiveFocusChanged: if (activeFocus && currentIndex < 0 && count > 0) currentIndex = 0
                 anchors.fill: parent
                 visible: friends.state === FriendsListModel.List
                 clip: true

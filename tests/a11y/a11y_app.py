@@ -212,7 +212,9 @@ try:
         need("heading", heading, exact=True)
         time.sleep(1.0)  # the page's load
         check_names(heading)
-    keys(MAIN, "ctrl+k")  # from any section: the conversations' search
+    keys(MAIN, "alt+2", "ctrl+f", "Down")  # the friends' search, then the list: on its first row
+    focus_is("a friend's row", lambda f: f.getRoleName() == "list item")
+    keys(MAIN, "alt+4", "ctrl+k")  # from any other section: the conversations' search
     focus_is("the conversations' search", lambda f: f.name == "Поиск диалогов")
 
     # ---- Boris's chat: send, the server has it; his reply appears as a bubble ----
