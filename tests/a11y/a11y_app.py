@@ -247,6 +247,15 @@ try:
     check_names("chat with the emoji picker")
     keys(MAIN, "Escape")
     gone("page tab list", "Категории эмодзи")
+    need("push button", "Добавить эмодзи").queryComponent().grabFocus()
+    keys(MAIN, "space", "Right", "Return")  # the picker by keys: its second emoji into the composer
+    gone("page tab list", "Категории эмодзи")
+    if composer.queryText().getText(0, -1) != "😃":
+        problems.append("the emoji picked by keys is not in the composer: " + repr(composer.queryText().getText(0, -1)))
+    keys(MAIN, "F1")
+    need("dialog", "Клавиши")
+    keys(MAIN, "Escape")
+    gone("dialog", "Клавиши")
 
     # ---- the outgoing call window: audio panel, Escape closes it, Escape again ends the call ----
     print("-", "the outgoing call window: audio panel, Escape closes it, Escape again ends the call", flush=True)
@@ -257,6 +266,9 @@ try:
     check_names("outgoing call", outgoing)
     keys("Звонок: ", "Escape")
     gone("push button", "Закрыть настройки звука")
+    muted = find("push button", "Включить микрофон") is not None
+    keys("Звонок: ", "ctrl+m")
+    need("push button", "Выключить микрофон" if muted else "Включить микрофон")
     keys("Звонок: ", "Escape")
     gone("frame", "Звонок: ", 10)
 
