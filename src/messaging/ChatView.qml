@@ -156,7 +156,9 @@ Item {
                     scrollAnimation.stop()
                     contentY = Math.max(originY, Math.min(endY, contentY + direction * height * 0.9))
                 }
-                FocusRing { parent: messageList; offset: 0; radius: 4 }
+                // Arriving by keyboard on a list that follows the end starts on the newest message;
+                // ↑ / ↓ then walk the messages (a screen reader reads each).
+                onActiveFocusChanged: if (activeFocus && followsEnd && count > 0) currentIndex = count - 1
                 anchors { fill: parent; leftMargin: 16; rightMargin: 16 }
                 visible: count > 0
                 clip: true

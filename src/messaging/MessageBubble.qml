@@ -31,6 +31,7 @@ Item {
                      + [cardName, bodyText].filter(s => s.length > 0).join(", ")
     Accessible.description: [time].concat(isMine ? [isRead ? tr("прочитано", "read") : tr("не прочитано", "not read yet")] : [])
                             .filter(s => s.length > 0).join(", ")
+    FocusRing { target: box; radius: 16 + offset }
 
     implicitHeight: box.height
     implicitWidth: box.width
