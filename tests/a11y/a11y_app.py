@@ -9,6 +9,9 @@ sends a message (the server must have it), reads Boris's reply from its bubble, 
 declines an incoming one (the server must record both).
 
   a11y_app.py CLIENT SERVER      (inside scripts/with-test-env: private D-Bus session)
+
+By hand: A11Y_THEME=dark runs it in the dark theme, A11Y_XFT_DPI=144 with the desktop's text at 150 %,
+A11Y_SHOTS=DIR saves screenshots of the focus ring on the way.
 """
 import json
 import os
@@ -46,10 +49,14 @@ def wait_for(what, fn, timeout=15.0):
 
 # ---- display, accessibility bus, server, client ------------------------------------------------------
 read_fd, write_fd = os.pipe()
-start(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1400x900x24", "-nolisten", "tcp"],
+scale = int(os.environ.get("A11Y_XFT_DPI", "96")) / 96
+start(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", f"{round(1400 * scale)}x{round(900 * scale)}x24",
+       "-nolisten", "tcp", "-noreset"],
       pass_fds=[write_fd], stderr=subprocess.DEVNULL)
 os.close(write_fd)
 os.environ["DISPLAY"] = ":" + os.read(read_fd, 16).decode().strip()
+if scale != 1:  # the desktop's text size, as GNOME and KDE set it
+    subprocess.run(["xrdb", "-nocpp", "-merge"], input=f"Xft.dpi: {os.environ['A11Y_XFT_DPI']}\n", text=True, check=True)
 # Qt joins the accessibility bus only when it is up before the client starts: asking for its address
 # starts it (D-Bus activation, a child of the session bus that ends with it).
 wait_for("the accessibility bus", lambda: subprocess.run(
@@ -194,14 +201,25 @@ def focus_is(what, test):
         raise AssertionError(f"the focus is not on {what} but on " + (f"{f.getRoleName()} {f.name!r}" if f else "nothing"))
 
 
+def shot(name):
+    if os.environ.get("A11Y_SHOTS"):
+        time.sleep(0.5)
+        tag = os.environ.get("A11Y_THEME", "light") + ("" if scale == 1 else f"-{round(scale * 100)}")
+        subprocess.run(["import", "-window", "root", f"{os.environ['A11Y_SHOTS']}/{name}-{tag}.png"], check=True)
+
+
 MAIN = "TheOrvane"
 try:
     # ---- login ----
     wait_for("the client on the accessibility bus", app, 20)
     email = need("text", "Email")
     check_names("login")
+    if os.environ.get("A11Y_THEME") == "dark":
+        press(need("push button", "Тёмная"))
     email.queryComponent().grabFocus()
-    keys(MAIN, "type:anna@demo.theorvane.example", "Tab", "type:demo1234", "Return")
+    keys(MAIN, "type:anna@demo.theorvane.example", "Tab", "type:demo1234", "Tab")
+    shot("focus-login")
+    keys(MAIN, "Return")
 
     # ---- sections, by Alt+1…4 ----
     print("-", "sections, by Alt+1…4", flush=True)
@@ -221,6 +239,7 @@ try:
     print("-", "Boris's chat: send, the server has it; his reply appears as a bubble", flush=True)
     keys(MAIN, "Down")  # into the list, on its first row
     focus_is("the first conversation", lambda f: f.getRoleName() == "list item")
+    shot("focus-conversation")
     need("list item", "Борис Иванов").queryComponent().grabFocus()
     keys(MAIN, "Return")
     composer = need("text", "Сообщение", exact=True)
@@ -248,7 +267,9 @@ try:
     keys(MAIN, "Escape")
     gone("page tab list", "Категории эмодзи")
     need("push button", "Добавить эмодзи").queryComponent().grabFocus()
-    keys(MAIN, "space", "Right", "Return")  # the picker by keys: its second emoji into the composer
+    keys(MAIN, "space", "Right")  # the picker by keys: its second emoji into the composer
+    shot("focus-emoji")
+    keys(MAIN, "Return")
     gone("page tab list", "Категории эмодзи")
     if composer.queryText().getText(0, -1) != "😃":
         problems.append("the emoji picked by keys is not in the composer: " + repr(composer.queryText().getText(0, -1)))
@@ -266,6 +287,8 @@ try:
     check_names("outgoing call", outgoing)
     keys("Звонок: ", "Escape")
     gone("push button", "Закрыть настройки звука")
+    keys("Звонок: ", "Tab")
+    shot("focus-call")
     muted = find("push button", "Включить микрофон") is not None
     keys("Звонок: ", "ctrl+m")
     need("push button", "Выключить микрофон" if muted else "Включить микрофон")
