@@ -35,6 +35,8 @@ Card {
             Layout.fillWidth: true
             Text {
                 objectName: "panelTitle"
+                Accessible.role: Accessible.Heading
+                Accessible.name: text
                 Layout.fillWidth: true
                 text: panel.tr("Настройки звука", "Audio Settings")
                 font.pixelSize: 15
@@ -48,6 +50,9 @@ Card {
                 implicitHeight: 26
                 hoverEnabled: true
                 onClicked: panel.isPresented = false
+                Accessible.onPressAction: clicked()
+                Accessible.name: panel.tr("Закрыть настройки звука", "Close audio settings")
+                FocusRing { radius: width / 2 + offset }
                 background: Rectangle {
                     radius: 13
                     color: closeButton.hovered ? panel.colors.muted : "transparent"
@@ -92,6 +97,11 @@ Card {
             spacing: 8
             checked: panel.audioSettings.micEnabledByDefault
             onToggled: panel.audioSettings.micEnabledByDefault = checked
+            // Qt 6.4 check boxes ignore the accessibility actions by themselves.
+            Accessible.onPressAction: { toggle(); toggled() }
+            Accessible.onToggleAction: { toggle(); toggled() }
+            Accessible.name: panel.tr("Микрофон включён при звонке", "Mic enabled on call")
+            FocusRing { target: micCheck.indicator; radius: 8 }
             indicator: Rectangle {
                 implicitWidth: 18
                 implicitHeight: 18
@@ -165,6 +175,8 @@ Card {
             implicitHeight: 18
             colors: panel.colors
             value: row.value
+            Accessible.name: row.label
+            Accessible.description: AudioSettingsManager.percentText(row.value)
             onMoved: row.moved(value)
         }
     }

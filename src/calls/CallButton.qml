@@ -11,6 +11,16 @@ Item {
     property color bgColor: "#444"
     property color borderColor: "transparent"
     signal clicked()
+    // What a screen reader says; the caption alone ("On", "Off") names a state, not the button.
+    property string accessibleName: label
+
+    activeFocusOnTab: true
+    Accessible.role: Accessible.Button
+    Accessible.name: accessibleName
+    Accessible.onPressAction: clicked()
+    Keys.onSpacePressed: clicked()
+    Keys.onReturnPressed: clicked()
+    FocusRing { target: circle; radius: width / 2 }
 
     implicitWidth: 80
     implicitHeight: 68 + 6 + caption.implicitHeight

@@ -36,6 +36,29 @@ Window {
     flags: Qt.Window | Qt.WindowStaysOnTopHint
     title: answered ? tr("Звонок", "Call") : tr("Входящий звонок", "Incoming Call")
     color: colors.background
+    // Keyboard: Enter answers, Escape declines (or ends the answered call), Ctrl+M mutes.
+    Shortcut {
+        sequences: ["Return", "Enter"]
+        enabled: !window.answered
+        onActivated: window.controller.answerIncoming()
+    }
+    Shortcut {
+        sequence: "Escape"
+        onActivated: {
+            if (!window.answered)
+                window.controller.declineIncoming()
+            else
+                window.endAndClose()
+        }
+    }
+    Shortcut {
+        sequence: "Ctrl+M"
+        enabled: window.answered && !window.callEnded
+        onActivated: {
+            window.isMuted = !window.isMuted
+            window.calls.isMuted = window.isMuted
+        }
+    }
 
     // Closing from the title bar declines a ringing call and ends an answered one, so the
     // ringtone stops and the next incoming call can open its window.
@@ -72,9 +95,12 @@ Window {
             Layout.alignment: Qt.AlignHCenter
             source: window.controller ? window.controller.avatarUrl(window.call.callerAvatar || "") : ""
             pulsing: !window.answered
+            Accessible.ignored: true
         }
         Text {
             objectName: "callerName"
+            Accessible.role: Accessible.Heading
+            Accessible.name: text
             Layout.alignment: Qt.AlignHCenter
             Layout.topMargin: 16 // clear of the rings at their widest
             text: window.call.callerName || "Unknown"
@@ -84,6 +110,8 @@ Window {
         }
         Text {
             objectName: "statusLine"
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
             Layout.alignment: Qt.AlignHCenter
             text: !window.answered ? window.tr("Входящий звонок", "Incoming call")
                 : window.callEnded ? window.tr("Завершён", "Ended")
@@ -118,6 +146,7 @@ Window {
             visible: window.answered && !window.callEnded
             CallButton {
                 objectName: "muteButton"
+                accessibleName: window.isMuted ? window.tr("Включить микрофон", "Unmute") : window.tr("Выключить микрофон", "Mute")
                 icon: window.isMuted ? "mic.slash.fill" : "mic.fill"
                 iconColor: window.isMuted ? "#e5484d" : window.colors.foreground
                 bgColor: window.colors.secondary
@@ -137,6 +166,7 @@ Window {
             }
             CallButton {
                 objectName: "speakerButton"
+                accessibleName: window.isSpeakerOn ? window.tr("Выключить звук", "Speaker off") : window.tr("Включить звук", "Speaker on")
                 icon: window.isSpeakerOn ? "speaker.wave.3.fill" : "speaker.slash.fill"
                 iconColor: window.isSpeakerOn ? window.colors.foreground : "#e5484d"
                 bgColor: window.colors.secondary

@@ -57,6 +57,26 @@ Window {
     maximumHeight: 640
     title: tr("Звонок: ", "Call: ") + controller.displayName(friendData)
     color: colors.background
+    // Keyboard: Escape closes the audio panel, else ends (or, once over, closes) the call; Ctrl+M mutes.
+    Shortcut {
+        sequence: "Escape"
+        onActivated: {
+            if (window.showSettings)
+                window.showSettings = false
+            else if (window.finished)
+                window.controller.endOutgoing()
+            else
+                window.endCall()
+        }
+    }
+    Shortcut {
+        sequence: "Ctrl+M"
+        enabled: !window.finished
+        onActivated: {
+            window.isMuted = !window.isMuted
+            window.calls.isMuted = window.isMuted
+        }
+    }
 
     onClosing: {
         if (closedByController)
@@ -128,11 +148,16 @@ Window {
     AbstractButton {
         id: settingsButton
         objectName: "settingsButton"
+        Accessible.name: window.tr("Настройки звука", "Audio settings")
+        Accessible.checkable: true
+        Accessible.checked: window.showSettings
+        FocusRing { radius: width / 2 + offset }
         anchors { top: parent.top; right: parent.right; margins: 16 }
         implicitWidth: 36
         implicitHeight: 36
         hoverEnabled: true
         onClicked: window.showSettings = !window.showSettings
+        Accessible.onPressAction: clicked()
         background: Rectangle {
             radius: 18
             color: window.showSettings || settingsButton.hovered ? window.colors.accent : window.colors.secondary
@@ -155,17 +180,22 @@ Window {
             size: window.showSettings ? 88 : 140
             source: window.controller ? window.controller.avatarUrl(window.friendData.avatar || "") : ""
             pulsing: window.callState === CallStateManager.Connecting || window.callState === CallStateManager.Ringing
+            Accessible.ignored: true
         }
         Text {
             Layout.alignment: Qt.AlignHCenter
             Layout.topMargin: 16 // clear of the rings at their widest
             text: window.controller.displayName(window.friendData)
+            Accessible.role: Accessible.Heading
+            Accessible.name: text
             font.pixelSize: 24
             font.weight: Font.DemiBold
             color: window.colors.foreground
         }
         Text {
             objectName: "statusLine"
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
             Layout.alignment: Qt.AlignHCenter
             text: window.callState === CallStateManager.Active
                   ? CallStateManager.formatDuration(window.calls.callDuration)
@@ -181,6 +211,7 @@ Window {
             visible: !window.finished
             CallButton {
                 objectName: "muteButton"
+                accessibleName: window.isMuted ? window.tr("Включить микрофон", "Unmute") : window.tr("Выключить микрофон", "Mute")
                 icon: window.isMuted ? "mic.slash.fill" : "mic.fill"
                 iconColor: window.isMuted ? "#e5484d" : window.colors.foreground
                 bgColor: window.colors.secondary
@@ -201,6 +232,7 @@ Window {
             }
             CallButton {
                 objectName: "speakerButton"
+                accessibleName: window.isSpeakerOn ? window.tr("Выключить звук", "Speaker off") : window.tr("Включить звук", "Speaker on")
                 icon: window.isSpeakerOn ? "speaker.wave.3.fill" : "speaker.slash.fill"
                 iconColor: window.isSpeakerOn ? window.colors.foreground : "#e5484d"
                 bgColor: window.colors.secondary

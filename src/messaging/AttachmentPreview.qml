@@ -32,6 +32,8 @@ Rectangle {
     implicitHeight: 48
     radius: 10
     color: colors.muted
+    Accessible.role: Accessible.Grouping
+    Accessible.name: tr("Вложение: ", "Attachment: ") + (file ? file.name : "") + (statusText.length > 0 ? ", " + statusText : "")
 
     RowLayout {
         anchors { fill: parent; leftMargin: 10; rightMargin: 10 }
@@ -103,6 +105,13 @@ Rectangle {
 
         Item {
             objectName: "retryButton"
+            activeFocusOnTab: true
+            Accessible.role: Accessible.Button
+            Accessible.name: tr("Повторить загрузку", "Retry upload")
+            Accessible.onPressAction: preview.retry()
+            Keys.onSpacePressed: preview.retry()
+            Keys.onReturnPressed: preview.retry()
+            FocusRing {}
             visible: preview.status === "failed"
             implicitWidth: 24
             implicitHeight: 24
@@ -115,6 +124,13 @@ Rectangle {
         }
         Item {
             objectName: "removeButton"
+            activeFocusOnTab: true
+            Accessible.role: Accessible.Button
+            Accessible.name: tr("Убрать файл", "Remove file")
+            Accessible.onPressAction: preview.remove()
+            Keys.onSpacePressed: preview.remove()
+            Keys.onReturnPressed: preview.remove()
+            FocusRing {}
             implicitWidth: 24
             implicitHeight: 24
             Icon { anchors.centerIn: parent; name: "xmark.circle.fill"; size: 16; color: colors.mutedForeground }

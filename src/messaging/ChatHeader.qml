@@ -29,6 +29,13 @@ Rectangle {
 
         Item {
             objectName: "sidebarToggle"
+            activeFocusOnTab: true
+            Accessible.role: Accessible.Button
+            Accessible.name: header.isSidebarCollapsed ? tr("Показать список", "Show list") : tr("Скрыть список", "Hide list")
+            Accessible.onPressAction: header.toggleSidebar()
+            Keys.onSpacePressed: header.toggleSidebar()
+            Keys.onReturnPressed: header.toggleSidebar()
+            FocusRing {}
             visible: header.showSidebarToggle
             implicitWidth: 28
             implicitHeight: 28
@@ -47,6 +54,8 @@ Rectangle {
 
         Text {
             objectName: "friendName"
+            Accessible.role: Accessible.Heading
+            Accessible.name: text
             Layout.fillWidth: true
             text: header.title
             elide: Text.ElideRight
@@ -57,6 +66,13 @@ Rectangle {
 
         Item {
             objectName: "callButton"
+            activeFocusOnTab: true
+            Accessible.role: Accessible.Button
+            Accessible.name: tr("Позвонить", "Call") + " " + header.title
+            Accessible.onPressAction: header.callClicked()
+            Keys.onSpacePressed: header.callClicked()
+            Keys.onReturnPressed: header.callClicked()
+            FocusRing {}
             implicitWidth: 32
             implicitHeight: 32
             Icon {

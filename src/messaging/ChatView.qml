@@ -31,6 +31,22 @@ Item {
     signal refreshNeeded()
 
     function tr(ru, en) { return language === "en" ? en : ru }
+    // Page Up / Page Down scroll the messages whatever holds the focus; Ctrl+End returns to the newest.
+    Shortcut {
+        sequence: StandardKey.MoveToPreviousPage
+        onActivated: messageList.scrollPage(-1)
+    }
+    Shortcut {
+        sequence: StandardKey.MoveToNextPage
+        onActivated: messageList.scrollPage(1)
+    }
+    Shortcut {
+        sequence: "Ctrl+End"
+        onActivated: {
+            messageList.followsEnd = true
+            messageList.showEnd()
+        }
+    }
 
     function displayName(f) {
         if (!f)
@@ -115,12 +131,16 @@ Item {
                 Text {
                     anchors.horizontalCenter: parent.horizontalCenter
                     text: tr("Нет сообщений", "No messages")
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: text
                     font.pixelSize: 14
                     color: colors.foreground
                 }
                 Text {
                     anchors.horizontalCenter: parent.horizontalCenter
                     text: tr("Начните переписку!", "Start a conversation!")
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: text
                     font.pixelSize: 13
                     color: colors.mutedForeground
                 }
@@ -129,6 +149,16 @@ Item {
             ListView {
                 id: messageList
                 objectName: "messageList"
+                Accessible.role: Accessible.List
+                activeFocusOnTab: true
+                Accessible.name: tr("Сообщения", "Messages")
+                function scrollPage(direction) {
+                    scrollAnimation.stop()
+                    contentY = Math.max(originY, Math.min(endY, contentY + direction * height * 0.9))
+                }
+                // Arriving by keyboard on a list that follows the end starts on the newest message;
+                // ↑ / ↓ then walk the messages (a screen reader reads each).
+                onActiveFocusChanged: if (activeFocus && followsEnd && count > 0) currentIndex = count - 1
                 anchors { fill: parent; leftMargin: 16; rightMargin: 16 }
                 visible: count > 0
                 clip: true
@@ -143,6 +173,7 @@ Item {
                     width: ListView.view.width
                     colors: root.colors
                     language: root.language
+                    senderName: root.displayName(root.friend)
                 }
 
                 // Whether the view keeps the newest message in sight. Only a scroll away from the end clears
@@ -226,6 +257,10 @@ Item {
 
         Rectangle {
             objectName: "sendNotice"
+            // Announced when it appears; activating it dismisses it.
+            Accessible.role: Accessible.AlertMessage
+            Accessible.name: chat.notice
+            Accessible.onPressAction: chat.dismissNotice()
             Layout.alignment: Qt.AlignHCenter
             Layout.bottomMargin: 6
             visible: chat.notice.length > 0

@@ -19,6 +19,13 @@ Rectangle {
     implicitWidth: Math.min(280, row.implicitWidth + 20)
     implicitHeight: 52
     radius: 10
+    activeFocusOnTab: true
+    Accessible.role: Accessible.Button
+    Accessible.name: tr("Скачать ", "Download ") + fileName
+    Accessible.onPressAction: LinkOpener.open(card.url)
+    Keys.onSpacePressed: LinkOpener.open(card.url)
+    Keys.onReturnPressed: LinkOpener.open(card.url)
+    FocusRing {}
     color: Qt.rgba(0x3B / 255, 0x82 / 255, 0xF6 / 255, hover.hovered ? 0.1 : 0.05)
 
     RowLayout {

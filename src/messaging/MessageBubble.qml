@@ -22,6 +22,16 @@ Item {
     property string language: LanguageManager.language
     // The fills stay light in both themes, so the text keeps a dark ink of its own.
     readonly property color ink: "#171717"
+    // Who wrote a friend's message, for screen readers; own messages read as "Вы"/"You".
+    property string senderName
+    function tr(ru, en) { return language === "en" ? en : ru }
+
+    Accessible.role: Accessible.ListItem
+    Accessible.name: (isMine ? tr("Вы", "You") : (senderName || tr("Собеседник", "Friend"))) + ": "
+                     + [cardName, bodyText].filter(s => s.length > 0).join(", ")
+    Accessible.description: [time].concat(isMine ? [isRead ? tr("прочитано", "read") : tr("не прочитано", "not read yet")] : [])
+                            .filter(s => s.length > 0).join(", ")
+    FocusRing { target: box; radius: 16 + offset }
 
     implicitHeight: box.height
     implicitWidth: box.width
@@ -63,6 +73,9 @@ Item {
             TextEdit {
                 id: textEdit
                 objectName: "messageText"
+                Accessible.role: Accessible.StaticText
+                Accessible.selectableText: true
+                Accessible.name: bubble.bodyText
                 visible: bubble.bodyText.length > 0
                 Layout.fillWidth: true
                 Layout.maximumWidth: bubble.width * 0.75 - 24

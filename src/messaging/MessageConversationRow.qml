@@ -27,6 +27,19 @@ Rectangle {
 
     implicitHeight: 72
     color: isSelected ? colors.muted : "transparent"
+    // One line for a screen reader: "Борис Иванов, 3 непрочитанных, Давай обсудим…".
+    Accessible.role: Accessible.ListItem
+    Accessible.name: [displayName].concat(unreadCount >= 1 ? [tr(unreadCount + " непрочитанных", unreadCount + " unread")] : [],
+                                          [hasLastMessage ? lastMessage : tr("Нет сообщений", "No messages")]).join(", ")
+    Accessible.description: time
+    Accessible.selectable: true
+    Accessible.selected: isSelected
+    Accessible.onPressAction: tapped()
+    // Focusable for screen readers (their "focus" action); the list keeps its current row in step.
+    Accessible.focusable: true
+    onActiveFocusChanged: if (activeFocus && ListView.view) ListView.view.currentIndex = index
+    focus: ListView.isCurrentItem
+    FocusRing { offset: -2; radius: 4 }
 
     RowLayout {
         anchors { fill: parent; leftMargin: 16; rightMargin: 16; topMargin: 12; bottomMargin: 12 }

@@ -22,6 +22,11 @@ Item {
     signal navigateToFriends()
 
     function tr(ru, en) { return language === "en" ? en : ru }
+    // Ctrl+F / Ctrl+K of the signed-in window.
+    function focusSearch() {
+        searchField.forceActiveFocus(Qt.ShortcutFocusReason)
+        searchField.selectAll()
+    }
 
     ConversationListModel {
         id: listModel
@@ -45,6 +50,8 @@ Item {
 
             Text {
                 objectName: "title"
+                Accessible.role: Accessible.Heading
+                Accessible.name: text
                 text: tr("Сообщения", "Messages")
                 font.pixelSize: 18
                 font.weight: Font.DemiBold
@@ -53,6 +60,13 @@ Item {
             }
             Item {
                 objectName: "newMessageButton"
+                activeFocusOnTab: true
+                Accessible.role: Accessible.Button
+                Accessible.name: tr("Новое сообщение", "New message")
+                Accessible.onPressAction: root.navigateToFriends()
+                Keys.onSpacePressed: root.navigateToFriends()
+                Keys.onReturnPressed: root.navigateToFriends()
+                FocusRing {}
                 implicitWidth: 28
                 implicitHeight: 28
                 Icon {
@@ -72,6 +86,9 @@ Item {
         TextField {
             id: searchField
             objectName: "searchField"
+            Accessible.name: tr("Поиск диалогов", "Search conversations")
+            Accessible.searchEdit: true
+            KeyNavigation.down: list
             Layout.fillWidth: true
             Layout.leftMargin: 16
             Layout.rightMargin: 16
@@ -102,6 +119,8 @@ Item {
                 Text {
                     anchors.horizontalCenter: parent.horizontalCenter
                     text: tr("Загрузка...", "Loading...")
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: text
                     font.pixelSize: 14
                     color: colors.mutedForeground
                 }
@@ -121,6 +140,8 @@ Item {
                 }
                 Text {
                     objectName: "errorText"
+                    Accessible.role: Accessible.AlertMessage
+                    Accessible.name: text
                     width: parent.width
                     horizontalAlignment: Text.AlignHCenter
                     wrapMode: Text.Wrap
@@ -151,6 +172,8 @@ Item {
                 Text {
                     anchors.horizontalCenter: parent.horizontalCenter
                     text: tr("Нет диалогов", "No conversations")
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: text
                     font.pixelSize: 16
                     color: colors.mutedForeground
                 }
@@ -159,6 +182,12 @@ Item {
             ListView {
                 id: list
                 objectName: "conversationList"
+                Accessible.role: Accessible.List
+                activeFocusOnTab: true
+                Accessible.name: tr("Диалоги", "Conversations")
+                // Arriving by keyboard puts the focus on a row, not on the bare list.
+                onActiveFocusChanged: if (activeFocus && currentIndex < 0 && count > 0) currentIndex = 0
+                keyNavigationWraps: false
                 anchors.fill: parent
                 clip: true
                 visible: listModel.state === ConversationListModel.List
@@ -172,6 +201,9 @@ Item {
                     isSelected: (root.selectedConversation ? root.selectedConversation.id === conversationId : false)
                                 || (root.selectedFriendId.length > 0 && root.selectedFriendId === participantId)
                     onTapped: root.conversationSelected(listModel.conversationAt(index))
+                    Keys.onReturnPressed: tapped()
+                    Keys.onEnterPressed: tapped()
+                    Keys.onSpacePressed: tapped()
                 }
             }
         }

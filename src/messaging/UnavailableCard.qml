@@ -17,6 +17,8 @@ Rectangle {
     implicitWidth: Math.min(280, row.implicitWidth + 20)
     implicitHeight: 52
     radius: 10
+    Accessible.role: Accessible.StaticText
+    Accessible.name: fileName + ", " + tr("файл недоступен", "file unavailable")
     color: Qt.rgba(0x9C / 255, 0xA3 / 255, 0xAF / 255, 0.05)
 
     RowLayout {

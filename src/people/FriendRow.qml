@@ -52,6 +52,23 @@ Item {
 
     objectName: "friendRow_" + (friendEntry.id || "")
     implicitHeight: 68
+    // The row holds the list's focus: Enter opens the chat, the menu key (or Shift+F10) the menu.
+    Accessible.role: Accessible.ListItem
+    Accessible.name: displayName + (hasUsername ? ", @" + (username || "") : "")
+    Accessible.onPressAction: chat()
+    // Focusable for screen readers (their "focus" action); the list keeps its current row in step.
+    Accessible.focusable: true
+    onActiveFocusChanged: if (activeFocus && ListView.view) ListView.view.currentIndex = index
+    focus: ListView.isCurrentItem
+    Keys.onReturnPressed: chat()
+    Keys.onEnterPressed: chat()
+    Keys.onMenuPressed: menu.open()
+    Shortcut {
+        sequence: "Shift+F10"
+        enabled: row.activeFocus
+        onActivated: menu.open()
+    }
+    FocusRing { offset: -2; radius: 4 }
 
     Rectangle {
         anchors.fill: parent
@@ -96,18 +113,21 @@ Item {
 
         RowIconButton {
             objectName: "chatButton"
+            Accessible.name: row.tr("Написать ", "Message ") + row.displayName
             symbol: "message.fill"
             symbolSize: 14
             onClicked: row.chat()
         }
         RowIconButton {
             objectName: "callButton"
+            Accessible.name: row.tr("Позвонить ", "Call ") + row.displayName
             symbol: "phone.fill"
             onClicked: row.call()
         }
         RowIconButton {
             id: menuButton
             objectName: "menuButton"
+            Accessible.name: row.tr("Ещё", "More")
             symbol: "ellipsis"
             onClicked: menu.open()
 
@@ -148,8 +168,11 @@ Item {
         id: button
         property string symbol
         property real symbolSize: 16
+        // Qt 6.4 buttons ignore the accessibility "press" action by themselves.
+        Accessible.onPressAction: clicked()
         implicitWidth: 32
         implicitHeight: 32
+        FocusRing {}
         hoverEnabled: true
         contentItem: Icon {
             name: button.symbol
@@ -166,6 +189,7 @@ Item {
         id: item
         property string symbol
         implicitHeight: 34
+        Accessible.onPressAction: clicked()
         leftPadding: 10
         rightPadding: 10
         contentItem: RowLayout {

@@ -20,6 +20,11 @@ Item {
     signal callRequested(var friendEntry)
 
     function tr(ru, en) { return language === "en" ? en : ru }
+    // Ctrl+F / Ctrl+K of the signed-in window.
+    function focusSearch() {
+        searchField.forceActiveFocus(Qt.ShortcutFocusReason)
+        searchField.selectAll()
+    }
 
     FriendsListModel { id: friends }
 
@@ -57,6 +62,9 @@ Item {
                 TextField {
                     id: searchField
                     objectName: "searchField"
+                    Accessible.name: tr("Поиск друзей", "Search friends")
+                    Accessible.searchEdit: true
+                    KeyNavigation.down: list
                     Layout.fillWidth: true
                     text: friends.searchText
                     onTextEdited: friends.searchText = text
@@ -107,6 +115,11 @@ Item {
             ListView {
                 id: list
                 objectName: "friendsList"
+                Accessible.role: Accessible.List
+                activeFocusOnTab: true
+                Accessible.name: tr("Друзья", "Friends")
+                // Arriving by keyboard puts the focus on a row, not on the bare list.
+                onActiveFocusChanged: if (activeFocus && currentIndex < 0 && count > 0) currentIndex = 0
                 anchors.fill: parent
                 visible: friends.state === FriendsListModel.List
                 clip: true

@@ -21,6 +21,8 @@ ColumnLayout {
 
         Text {
             objectName: "pageTitle"
+            Accessible.role: Accessible.Heading
+            Accessible.name: text
             text: header.title
             font.pixelSize: 18
             font.weight: Font.DemiBold

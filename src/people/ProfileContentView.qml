@@ -74,6 +74,8 @@ Item {
 
             Text {
                 objectName: "nameLine"
+                Accessible.role: Accessible.Heading
+                Accessible.name: text
                 Layout.fillWidth: true
                 Layout.topMargin: 6
                 text: profile.nameLine
@@ -86,6 +88,8 @@ Item {
 
             Text {
                 objectName: "usernameLine"
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
                 Layout.fillWidth: true
                 visible: profile.hasUsername
                 text: "@" + profile.username
@@ -105,6 +109,8 @@ Item {
                 text: tr("На сайте", "Website")
                 scale: down ? 0.97 : 1.0
                 onClicked: profile.openWebsite()
+                Accessible.onPressAction: clicked()
+                FocusRing {}
                 contentItem: Row {
                     spacing: 6
                     Icon { anchors.verticalCenter: parent.verticalCenter; name: "safari"; size: 15; color: "white" }

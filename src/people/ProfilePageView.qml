@@ -32,6 +32,9 @@ Item {
                 text: tr("Выйти", "Logout")
                 // Signs out at once; the root view shows the login screen by itself.
                 onClicked: AuthManager.logout()
+                // Qt 6.4 buttons ignore the accessibility "press" action by themselves.
+                Accessible.onPressAction: clicked()
+                FocusRing {}
                 contentItem: Row {
                     spacing: 6
                     Icon {

@@ -12,6 +12,8 @@ Item {
     property bool isLast: false
 
     implicitHeight: 44
+    Accessible.role: Accessible.StaticText
+    Accessible.name: title + ": " + value
 
     RowLayout {
         anchors { fill: parent; leftMargin: 16; rightMargin: 16 }

@@ -128,6 +128,8 @@ Item {
                             leftPadding: 14; rightPadding: 14; topPadding: 5; bottomPadding: 5
                             text: settings.isTesting ? tr("Стоп", "Stop") : tr("Тест", "Test")
                             onClicked: settings.toggleMicTest()
+                            Accessible.onPressAction: clicked()
+                            FocusRing {}
                             contentItem: Text {
                                 text: testButton.text
                                 font.pixelSize: 12
@@ -146,6 +148,7 @@ Item {
                     }
                     MicrophoneLevelIndicator {
                         objectName: "micMeter"
+                        Accessible.name: tr("Уровень микрофона", "Microphone level")
                         Layout.fillWidth: true
                         Layout.preferredHeight: 8
                         level: settings.micMonitor ? settings.micMonitor.level : 0
@@ -172,6 +175,11 @@ Item {
                         objectName: "micBeforeCallSwitch"
                         checked: settings.enableMicBeforeCall
                         onToggled: settings.enableMicBeforeCall = checked
+                        // Qt 6.4 switches ignore the accessibility actions by themselves.
+                        Accessible.onPressAction: { toggle(); toggled() }
+                        Accessible.onToggleAction: { toggle(); toggled() }
+                        Accessible.name: tr("Вкл. микрофон перед вызовом", "Enable mic before call")
+                        FocusRing { target: micSwitch.indicator; radius: 14 }
                         indicator: Rectangle {
                             implicitWidth: 38
                             implicitHeight: 22
@@ -229,6 +237,10 @@ Item {
         hoverEnabled: true
         text: ThemeManager.displayName(mode, view.language)
         onClicked: ThemeManager.mode = mode
+        Accessible.onPressAction: clicked()
+        Accessible.checkable: true
+        Accessible.checked: isSelected
+        FocusRing { offset: -1 }
         background: Rectangle {
             color: themeRow.hovered ? Qt.rgba(view.colors.muted.r, view.colors.muted.g, view.colors.muted.b, 0.5) : "transparent"
             radius: 8
@@ -292,6 +304,8 @@ Item {
             colors: view.colors
             fillColor: view.colors.isDark ? "#D4D4D8" : view.ink
             value: volumeRow.value
+            Accessible.name: volumeRow.label
+            Accessible.description: volumeRow.percentText
             onMoved: volumeRow.moved(value)
         }
     }

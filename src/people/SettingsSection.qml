@@ -15,6 +15,8 @@ ColumnLayout {
 
     Text {
         objectName: "sectionTitle"
+        Accessible.role: Accessible.Heading
+        Accessible.name: text
         text: section.title
         font.pixelSize: 14
         font.weight: Font.Medium

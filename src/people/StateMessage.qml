@@ -37,6 +37,8 @@ Item {
         }
         Text {
             objectName: "stateText"
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
             Layout.fillWidth: true
             text: root.text
             wrapMode: Text.Wrap

@@ -25,11 +25,15 @@ Window {
         Text {
             anchors.horizontalCenter: parent.horizontalCenter
             text: AppInfo.productName
+            Accessible.role: Accessible.Heading
+            Accessible.name: text
             font.pixelSize: 16; font.bold: true
             color: colors.foreground
         }
         Text {
             objectName: "aboutVersion"
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
             anchors.horizontalCenter: parent.horizontalCenter
             text: AppInfo.version + " (" + AppInfo.buildVersion + ")"
             font.pixelSize: 12
@@ -38,6 +42,8 @@ Window {
         Text {
             anchors.horizontalCenter: parent.horizontalCenter
             text: "© 2026 TheOrvane. All rights reserved."
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
             font.pixelSize: 12
             color: colors.mutedForeground
         }

@@ -19,6 +19,27 @@ Item {
 
     MainNavigation { id: nav; objectName: "mainNavigation" }
     property alias navigation: nav
+    // Keyboard: Alt+1…4 choose a section; Ctrl+F and Ctrl+K go to the search of the messages or friends page.
+    Repeater {
+        model: [MainNavigation.Messages, MainNavigation.Friends, MainNavigation.Settings, MainNavigation.Profile]
+        Item {
+            required property int modelData
+            required property int index
+            Shortcut {
+                sequence: "Alt+" + (index + 1)
+                onActivated: nav.selectSection(modelData)
+            }
+        }
+    }
+    Shortcut {
+        sequences: ["Ctrl+F", "Ctrl+K"]
+        onActivated: {
+            if (nav.selectedMenuItem !== MainNavigation.Friends)
+                nav.selectSection(MainNavigation.Messages)
+            if (pageLoader.item && pageLoader.item.focusSearch)
+                pageLoader.item.focusSearch()
+        }
+    }
 
     RowLayout {
         anchors.fill: parent
@@ -40,12 +61,14 @@ Item {
                     Layout.bottomMargin: 8
                     width: 40; height: 40; radius: 10
                     color: "#FCD34D"
+                    Accessible.ignored: true
                     Text {
                         anchors.centerIn: parent
                         text: "T"
                         font.pixelSize: 18
                         font.bold: true
                         color: "black"
+                        Accessible.ignored: true
                     }
                 }
 
@@ -68,6 +91,13 @@ Item {
 
                 Item {
                     objectName: "avatarButton"
+                    activeFocusOnTab: true
+                    Accessible.role: Accessible.Button
+                    Accessible.name: tr("Мой профиль", "My profile")
+                    Accessible.onPressAction: nav.openProfile()
+                    Keys.onSpacePressed: nav.openProfile()
+                    Keys.onReturnPressed: nav.openProfile()
+                    FocusRing { radius: 20 + offset }
                     Layout.alignment: Qt.AlignHCenter
                     width: 40; height: 40
 
@@ -102,6 +132,8 @@ Item {
             color: colors.background
 
             Loader {
+                id: pageLoader
+                objectName: "pageLoader"
                 anchors.fill: parent
                 sourceComponent: {
                     switch (nav.selectedMenuItem) {

@@ -1,4 +1,5 @@
 import QtQuick
+import Orvane.Ui
 
 // Plain text that behaves as a link: pointing hand, underline on hover.
 Text {
@@ -6,6 +7,13 @@ Text {
 
     font.pixelSize: 13
     font.underline: hover.hovered
+    activeFocusOnTab: true
+    Accessible.role: Accessible.Link
+    Accessible.name: text
+    Accessible.onPressAction: clicked()
+    Keys.onSpacePressed: clicked()
+    Keys.onReturnPressed: clicked()
+    FocusRing { offset: 2; radius: 4 }
 
     HoverHandler { id: hover; cursorShape: Qt.PointingHandCursor }
     TapHandler { onTapped: parent.clicked() }

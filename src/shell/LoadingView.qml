@@ -18,6 +18,8 @@ Item {
         Text {
             anchors.horizontalCenter: parent.horizontalCenter
             text: language === "en" ? "Loading..." : "Загрузка..."
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
             font.pixelSize: 14
             color: colors.mutedForeground
         }

@@ -23,6 +23,7 @@ Item {
 
     // Plain positioners rather than QtQuick.Layouts: one plugin less to load before the first frame.
     ProductLogo {
+        Accessible.ignored: true
         anchors { left: parent.left; leftMargin: 24; verticalCenter: switchers.verticalCenter }
         height: 24
         wordColor: colors.foreground
@@ -43,6 +44,8 @@ Item {
 
         Text {
             objectName: "loginTitle"
+            Accessible.role: Accessible.Heading
+            Accessible.name: text
             anchors.horizontalCenter: parent.horizontalCenter
             height: implicitHeight + 8 // a little more air under the title
             text: tr("Вход в систему", "Sign In")
@@ -63,6 +66,7 @@ Item {
                 text: view.email
                 onTextEdited: view.email = text
                 onAccepted: view.login()
+                Accessible.name: "Email"
                 inputMethodHints: Qt.ImhEmailCharactersOnly | Qt.ImhNoAutoUppercase
             }
         }
@@ -87,6 +91,11 @@ Item {
                 rightPadding: 36
                 onTextEdited: view.password = text
                 onAccepted: view.login()
+                // Qt withholds the name of a password field; its description (the placeholder, kept
+                // invisible) tells a screen reader which field this is.
+                Accessible.name: view.tr("Пароль", "Password")
+                placeholderText: view.tr("Пароль", "Password")
+                placeholderTextColor: "transparent"
 
                 AbstractButton {
                     id: eyeButton
@@ -94,7 +103,10 @@ Item {
                     property string iconName: view.showPassword ? "eye.slash" : "eye"
                     anchors { right: parent.right; verticalCenter: parent.verticalCenter; rightMargin: 4 }
                     width: 28; height: 28
-                    focusPolicy: Qt.NoFocus
+                    focusPolicy: Qt.TabFocus
+                    Accessible.onPressAction: clicked()
+                    Accessible.name: view.showPassword ? tr("Скрыть пароль", "Hide password") : tr("Показать пароль", "Show password")
+                    FocusRing { offset: 0 }
                     contentItem: Icon { name: eyeButton.iconName; size: 16; color: colors.mutedForeground }
                     onClicked: view.showPassword = !view.showPassword
                 }
@@ -117,6 +129,9 @@ Item {
             wrapMode: Text.Wrap
             font.pixelSize: 12
             color: "#ef4444"
+            // Read out as soon as it appears.
+            Accessible.role: Accessible.AlertMessage
+            Accessible.name: text
         }
 
         Button {
@@ -127,6 +142,9 @@ Item {
             opacity: view.fieldsFilled ? 1.0 : 0.5
             topPadding: 12; bottomPadding: 12
             onClicked: view.login()
+            Accessible.name: tr("Войти", "Sign In")
+            Accessible.onPressAction: clicked()
+            FocusRing {}
 
             background: Rectangle {
                 radius: 8

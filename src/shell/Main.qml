@@ -2,6 +2,7 @@ import QtQuick
 import Orvane.Shell
 import QtQuick.Controls.Basic
 import Orvane.Session
+import Orvane.Ui
 
 // The one main window.
 ApplicationWindow {
@@ -29,6 +30,17 @@ ApplicationWindow {
             x: 4; y: 2
             width: appMenuLabel.implicitWidth + 16; height: 22
             radius: 4
+            activeFocusOnTab: true
+            Accessible.role: Accessible.ButtonMenu
+            Accessible.name: AppInfo.productName
+            Accessible.onPressAction: openMenu()
+            Keys.onSpacePressed: openMenu()
+            Keys.onReturnPressed: openMenu()
+            function openMenu() {
+                appMenu.active = true
+                appMenu.item.popup(appMenuButton, 0, appMenuButton.height)
+            }
+            FocusRing { offset: 0; radius: 4 }
             color: open || appMenuMouse.containsMouse ? window.colors.accent : "transparent"
             Text {
                 id: appMenuLabel
@@ -66,6 +78,21 @@ ApplicationWindow {
     }
 
     ContentView { anchors.fill: parent }
+    // The list of keyboard shortcuts; built on first use.
+    Shortcut {
+        sequences: ["F1", "Ctrl+/"]
+        onActivated: {
+            shortcutsHelp.active = true
+            shortcutsHelp.item.open()
+        }
+    }
+    Loader {
+        id: shortcutsHelp
+        objectName: "shortcutsHelp"
+        active: false
+        anchors.fill: parent
+        source: "KeyboardShortcutsPopup.qml"
+    }
 
     // Built on first use: a second window costs start-up time nobody asked for.
     Loader {

@@ -19,6 +19,8 @@ Item {
         Text {
             anchors.horizontalCenter: parent.horizontalCenter
             text: parent.parent.caption
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
             font.pixelSize: 16
             color: colors.mutedForeground
         }

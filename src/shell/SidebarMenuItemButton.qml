@@ -17,6 +17,17 @@ Item {
     readonly property string badgeText: badgeCount >= 1 ? String(Math.min(badgeCount, 99)) : ""
 
     width: 40; height: 40
+    readonly property var sectionNames: [["Сообщения", "Messages"], ["Друзья", "Friends"], ["Настройки", "Settings"], ["Профиль", "Profile"]]
+    activeFocusOnTab: true
+    Accessible.role: Accessible.Button
+    Accessible.name: sectionNames[item][language === "en" ? 1 : 0]
+    Accessible.description: badgeCount >= 1 ? (language === "en" ? badgeCount + " unread" : badgeCount + " непрочитанных") : ""
+    Accessible.checkable: true
+    Accessible.checked: isSelected
+    Accessible.onPressAction: action()
+    Keys.onSpacePressed: action()
+    Keys.onReturnPressed: action()
+    FocusRing {}
 
     Rectangle {
         anchors.fill: parent
@@ -48,6 +59,7 @@ Item {
             color: "white"
             font.pixelSize: 9
             font.bold: true
+            Accessible.ignored: true
         }
     }
 

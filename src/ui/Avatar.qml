@@ -19,6 +19,7 @@ Item {
     readonly property bool showsImage: image.status === Image.Ready
     readonly property bool showsFallback: !loading && !showsImage
 
+    Accessible.ignored: true
     implicitWidth: size
     implicitHeight: size
     width: size

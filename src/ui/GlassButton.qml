@@ -20,6 +20,9 @@ Button {
     scale: down ? 0.97 : 1.0
     transformOrigin: Item.Center
     hoverEnabled: true
+    // Qt 6.4 buttons ignore the accessibility "press" action by themselves.
+    Accessible.onPressAction: clicked()
+    FocusRing {}
 
     contentItem: Text {
         text: control.text

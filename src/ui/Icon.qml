@@ -16,4 +16,6 @@ Text {
     font.pixelSize: size
     horizontalAlignment: Text.AlignHCenter
     verticalAlignment: Text.AlignVCenter
+    // A symbol is decoration: the control around it carries the name.
+    Accessible.ignored: true
 }

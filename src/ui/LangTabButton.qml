@@ -17,6 +17,14 @@ AbstractButton {
     bottomPadding: 6
     font.pixelSize: 12
     font.weight: Font.Medium
+    Accessible.name: lang === "en" ? "English" : "Русский"
+    // Qt 6.4 buttons ignore the accessibility "press" action by themselves.
+    Accessible.onPressAction: clicked()
+    Accessible.checkable: true
+    Accessible.checked: isSelected
+
+    // The switcher clips: the ring goes inside.
+    FocusRing { offset: -1; radius: 6 }
 
     contentItem: Text {
         text: control.text

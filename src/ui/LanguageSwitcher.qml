@@ -15,6 +15,8 @@ Rectangle {
     border.width: 1
     border.color: colors.isDark ? Qt.rgba(1, 1, 1, 0.08) : Qt.rgba(0, 0, 0, 0.06)
     clip: true
+    Accessible.role: Accessible.Grouping
+    Accessible.name: LanguageManager.language === "en" ? "Language" : "Язык"
 
     Row {
         id: row

@@ -11,6 +11,7 @@ Slider {
 
     from: 0
     to: 1
+    FocusRing { control: slider; target: slider.handle; radius: width / 2 }
 
     background: Rectangle {
         x: slider.leftPadding

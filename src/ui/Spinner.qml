@@ -9,6 +9,7 @@ Item {
     property color color: AppColors.mutedForeground
     property bool running: visible
 
+    Accessible.ignored: true
     implicitWidth: size
     implicitHeight: size
 

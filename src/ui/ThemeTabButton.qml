@@ -18,6 +18,13 @@ AbstractButton {
     bottomPadding: 6
     font.pixelSize: 12
     font.weight: Font.Medium
+    // Qt 6.4 buttons ignore the accessibility "press" action by themselves.
+    Accessible.onPressAction: clicked()
+    Accessible.checkable: true
+    Accessible.checked: isSelected
+
+    // The switcher clips: the ring goes inside.
+    FocusRing { offset: -1; radius: 6 }
 
     contentItem: Row {
         spacing: 4

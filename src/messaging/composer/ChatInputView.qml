@@ -84,6 +84,8 @@ Rectangle {
 
             Text {
                 objectName: "composerPlaceholder"
+                // The editor carries this as its name.
+                Accessible.ignored: true
                 x: 12
                 y: 8
                 visible: root.message.length === 0
@@ -129,6 +131,7 @@ Rectangle {
 
             Text {
                 objectName: "composerHint"
+                Accessible.ignored: true
                 text: root.tr("Shift+Enter — новая строка", "Shift+Enter — new line")
                 font.pixelSize: 10
                 color: root.colors.mutedForeground
@@ -143,9 +146,12 @@ Rectangle {
                 implicitWidth: 32
                 implicitHeight: 32
                 padding: 0
-                focusPolicy: Qt.NoFocus
+                focusPolicy: Qt.TabFocus
+                Accessible.name: root.tr("Отправить", "Send")
+                Accessible.onPressAction: clicked()
                 enabled: root.canSend && !root.isSending
                 onClicked: root.send()
+                FocusRing {}
 
                 background: Rectangle {
                     radius: width / 2

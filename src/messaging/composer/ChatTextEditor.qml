@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls.Basic
 import Orvane.Messaging.Composer
+import Orvane.Session
 
 // The composer's editor: plain text that grows with its content from minHeight to maxHeight and
 // scrolls inside beyond that. Enter asks to send (only when sending is possible), Shift+Enter breaks
@@ -27,6 +28,13 @@ Item {
         const wanted = Math.max(minHeight, Math.min(maxHeight, area.contentHeight + area.topPadding + area.bottomPadding))
         if (Math.abs(wanted - textEditorHeight) > 1)
             textEditorHeight = wanted
+    }
+
+    function leave(event, forward) {
+        const next = area.nextItemInFocusChain(forward)
+        if (next)
+            next.forceActiveFocus(forward ? Qt.TabFocusReason : Qt.BacktabFocusReason)
+        event.accepted = true
     }
 
     function insertLineBreak() {
@@ -64,6 +72,9 @@ Item {
         TextArea.flickable: TextArea {
             id: area
             objectName: "composerTextArea"
+            Accessible.name: LanguageManager.language === "en" ? "Message" : "Сообщение"
+            Accessible.description: LanguageManager.language === "en" ? "Enter sends, Shift+Enter starts a new line"
+                                                                       : "Enter — отправить, Shift+Enter — новая строка"
             textFormat: TextEdit.PlainText
             wrapMode: TextEdit.Wrap
             leftPadding: 12
@@ -80,6 +91,9 @@ Item {
 
             onTextChanged: if (text !== root.text) root.edited(text)
             onContentHeightChanged: root.updateHeight()
+            // Tab leaves the editor (a keyboard user would otherwise be trapped in it); messages never need a tab.
+            Keys.onTabPressed: (event) => root.leave(event, true)
+            Keys.onBacktabPressed: (event) => root.leave(event, false)
 
             Keys.onPressed: (event) => {
                 if (event.key !== Qt.Key_Return && event.key !== Qt.Key_Enter)

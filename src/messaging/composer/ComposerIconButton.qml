@@ -15,7 +15,11 @@ AbstractButton {
     implicitHeight: 32
     padding: 0
     hoverEnabled: true
-    focusPolicy: Qt.NoFocus
+    // Reached by Tab; a click leaves the focus in the editor.
+    focusPolicy: Qt.TabFocus
+    Accessible.name: tooltip
+    // Qt 6.4 buttons ignore the accessibility "press" action by themselves.
+    Accessible.onPressAction: clicked()
 
     contentItem: Item {
         Icon {
@@ -34,4 +38,5 @@ AbstractButton {
     ToolTip.visible: hovered && tooltip.length > 0
     ToolTip.text: tooltip
     ToolTip.delay: 600
+    FocusRing {}
 }

@@ -43,6 +43,9 @@ Item {
         closePolicy: Popup.CloseOnEscape | Popup.CloseOnPressOutsideParent
         onClosed: root.showPicker = false
         onAboutToShow: picker.revealSelectedTab()
+        // The picker takes the keyboard while open (Escape closes it); the editor gets it back after.
+        focus: true
+        onOpened: picker.focusGrid()
 
         background: Rectangle {
             radius: 10

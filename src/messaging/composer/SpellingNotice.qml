@@ -20,6 +20,8 @@ Item {
     implicitWidth: row.implicitWidth
     implicitHeight: row.implicitHeight
     visible: opacity > 0
+    Accessible.role: Accessible.AlertMessage
+    Accessible.name: text
     opacity: shown ? 1 : 0
     transform: Translate { y: root.shown ? 0 : 8; Behavior on y { NumberAnimation { duration: 300; easing.type: Easing.InOutQuad } } }
     Behavior on opacity { NumberAnimation { duration: 300; easing.type: Easing.InOutQuad } }
