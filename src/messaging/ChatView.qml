@@ -66,7 +66,7 @@ Item {
     FileDialog {
         id: fileDialog
         objectName: "fileDialog"
-        title: tr("Прикрепить файл", "Attach file")
+        acceptLabel: tr("Прикрепить файл", "Attach file")
         fileMode: FileDialog.OpenFile
         onAccepted: chat.fileSelected(selectedFile)
         onRejected: chat.fileSelectionCancelled()
