@@ -304,8 +304,10 @@ private slots:
         QTest::newRow("user absent") << "user" << absent << "";
         QTest::newRow("user empty is the content host") << "user" << QVariant("") << "https://content.test.example/";
         QTest::newRow("user relative") << "user" << QVariant("avatars/1.png") << "https://content.test.example/avatars/1.png";
-        QTest::newRow("user full address") << "user" << QVariant("https://cdn.example/a.png") << "https://cdn.example/a.png";
-        QTest::newRow("user plain http") << "user" << QVariant("http://cdn.example/a.png") << "http://cdn.example/a.png";
+        QTest::newRow("user full address on the content host") << "user" << QVariant("https://content.test.example/a.png") << "https://content.test.example/a.png";
+        QTest::newRow("user full address elsewhere") << "user" << QVariant("https://cdn.example/a.png") << "";
+        QTest::newRow("user content host over plain http") << "user" << QVariant("http://content.test.example/a.png") << "";
+        QTest::newRow("user content host, other port") << "user" << QVariant("https://content.test.example:8443/a.png") << "";
         QTest::newRow("user unparsable") << "user" << QVariant("http://exa mple/a b") << "";
         QTest::newRow("friend empty is nothing") << "friend" << QVariant("") << "";
         QTest::newRow("friend relative") << "friend" << QVariant("a/b.jpg") << "https://content.test.example/a/b.jpg";
