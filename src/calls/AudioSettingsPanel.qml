@@ -37,6 +37,7 @@ Card {
                 objectName: "panelTitle"
                 Layout.fillWidth: true
                 text: panel.tr("Настройки звука", "Audio Settings")
+                textFormat: Text.PlainText
                 font.pixelSize: 15
                 font.weight: Font.DemiBold
                 color: panel.colors.foreground
@@ -119,6 +120,7 @@ Card {
                 Text {
                     Layout.fillWidth: true
                     text: panel.tr("Микрофон включён при звонке", "Mic enabled on call")
+                    textFormat: Text.PlainText
                     font.pixelSize: 14
                     color: panel.colors.foreground
                     elide: Text.ElideRight
@@ -147,6 +149,7 @@ Card {
             Text {
                 Layout.fillWidth: true
                 text: row.label
+                textFormat: Text.PlainText
                 font.pixelSize: 14
                 color: panel.colors.foreground
                 elide: Text.ElideRight
@@ -154,6 +157,7 @@ Card {
             Text {
                 objectName: "percent"
                 text: AudioSettingsManager.percentText(row.value)
+                textFormat: Text.PlainText
                 font.pixelSize: 13
                 color: panel.colors.mutedForeground
             }

@@ -43,6 +43,7 @@ Item {
         anchors.topMargin: 6
         anchors.horizontalCenter: parent.horizontalCenter
         text: root.label
+        textFormat: Text.PlainText
         font.pixelSize: 13
         color: AppColors.current.foreground
     }

@@ -160,6 +160,7 @@ Window {
             Layout.alignment: Qt.AlignHCenter
             Layout.topMargin: 16 // clear of the rings at their widest
             text: window.controller.displayName(window.friendData)
+            textFormat: Text.PlainText
             font.pixelSize: 24
             font.weight: Font.DemiBold
             color: window.colors.foreground
@@ -170,6 +171,7 @@ Window {
             text: window.callState === CallStateManager.Active
                   ? CallStateManager.formatDuration(window.calls.callDuration)
                   : CallStateManager.text(window.callState, window.english)
+            textFormat: Text.PlainText
             font.pixelSize: 15
             font.weight: window.failed ? Font.Medium : Font.Normal
             color: window.failed ? "#e5484d" : window.colors.mutedForeground

@@ -49,6 +49,7 @@ Rectangle {
             objectName: "friendName"
             Layout.fillWidth: true
             text: header.title
+            textFormat: Text.PlainText
             elide: Text.ElideRight
             font.pixelSize: 15
             font.weight: Font.Medium

@@ -115,12 +115,14 @@ Item {
                 Text {
                     anchors.horizontalCenter: parent.horizontalCenter
                     text: tr("Нет сообщений", "No messages")
+                    textFormat: Text.PlainText
                     font.pixelSize: 14
                     color: colors.foreground
                 }
                 Text {
                     anchors.horizontalCenter: parent.horizontalCenter
                     text: tr("Начните переписку!", "Start a conversation!")
+                    textFormat: Text.PlainText
                     font.pixelSize: 13
                     color: colors.mutedForeground
                 }
@@ -243,6 +245,7 @@ Item {
                 Text {
                     objectName: "sendNoticeText"
                     text: chat.notice
+                    textFormat: Text.PlainText
                     font.pixelSize: 13
                     font.weight: Font.Medium
                     color: colors.foreground

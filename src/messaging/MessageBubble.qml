@@ -84,6 +84,7 @@ Item {
                 Text {
                     objectName: "timeText"
                     text: bubble.time
+                    textFormat: Text.PlainText
                     visible: text.length > 0
                     font.pixelSize: 10
                     color: "#71717A"

@@ -48,6 +48,7 @@ Rectangle {
                     objectName: "nameText"
                     Layout.fillWidth: true
                     text: row.displayName
+                    textFormat: Text.PlainText
                     elide: Text.ElideRight
                     maximumLineCount: 1
                     font.pixelSize: 15
@@ -57,6 +58,7 @@ Rectangle {
                 Text {
                     objectName: "timeText"
                     text: row.time
+                    textFormat: Text.PlainText
                     visible: text.length > 0
                     font.pixelSize: 13
                     color: colors.mutedForeground
@@ -69,6 +71,7 @@ Rectangle {
                     objectName: "previewText"
                     Layout.fillWidth: true
                     text: row.hasLastMessage ? row.lastMessage : tr("Нет сообщений", "No messages")
+                    textFormat: Text.PlainText
                     font.italic: !row.hasLastMessage
                     elide: Text.ElideRight
                     maximumLineCount: 1
@@ -87,6 +90,7 @@ Rectangle {
                         objectName: "unreadText"
                         anchors.centerIn: parent
                         text: String(row.unreadCount)
+                        textFormat: Text.PlainText
                         font.pixelSize: 12
                         font.bold: true
                         color: "white"

@@ -46,6 +46,7 @@ Item {
             Text {
                 objectName: "title"
                 text: tr("Сообщения", "Messages")
+                textFormat: Text.PlainText
                 font.pixelSize: 18
                 font.weight: Font.DemiBold
                 color: colors.foreground
@@ -102,6 +103,7 @@ Item {
                 Text {
                     anchors.horizontalCenter: parent.horizontalCenter
                     text: tr("Загрузка...", "Loading...")
+                    textFormat: Text.PlainText
                     font.pixelSize: 14
                     color: colors.mutedForeground
                 }
@@ -125,6 +127,7 @@ Item {
                     horizontalAlignment: Text.AlignHCenter
                     wrapMode: Text.Wrap
                     text: listModel.errorMessage
+                    textFormat: Text.PlainText
                     font.pixelSize: 14
                     color: colors.mutedForeground
                 }
@@ -151,6 +154,7 @@ Item {
                 Text {
                     anchors.horizontalCenter: parent.horizontalCenter
                     text: tr("Нет диалогов", "No conversations")
+                    textFormat: Text.PlainText
                     font.pixelSize: 16
                     color: colors.mutedForeground
                 }

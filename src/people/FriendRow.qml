@@ -78,6 +78,7 @@ Item {
                 objectName: "nameText"
                 Layout.fillWidth: true
                 text: row.displayName
+                textFormat: Text.PlainText
                 elide: Text.ElideRight
                 font.pixelSize: 15
                 font.weight: Font.Medium
@@ -88,6 +89,7 @@ Item {
                 Layout.fillWidth: true
                 visible: row.hasUsername
                 text: "@" + (row.username || "")
+                textFormat: Text.PlainText
                 elide: Text.ElideRight
                 font.pixelSize: 13
                 color: row.colors.mutedForeground
@@ -174,6 +176,7 @@ Item {
             Text {
                 Layout.fillWidth: true
                 text: item.text
+                textFormat: Text.PlainText
                 font.pixelSize: 13
                 color: row.colors.popoverForeground
                 elide: Text.ElideRight

@@ -22,6 +22,7 @@ ColumnLayout {
         Text {
             objectName: "pageTitle"
             text: header.title
+            textFormat: Text.PlainText
             font.pixelSize: 18
             font.weight: Font.DemiBold
             color: header.colors.foreground

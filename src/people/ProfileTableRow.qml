@@ -19,6 +19,7 @@ Item {
         Text {
             objectName: "rowTitle"
             text: row.title
+            textFormat: Text.PlainText
             font.pixelSize: 14
             color: row.colors.mutedForeground
         }
@@ -26,6 +27,7 @@ Item {
             objectName: "rowValue"
             Layout.fillWidth: true
             text: row.value
+            textFormat: Text.PlainText
             horizontalAlignment: Text.AlignRight
             elide: Text.ElideRight
             font.pixelSize: 14

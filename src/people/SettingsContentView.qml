@@ -118,6 +118,7 @@ Item {
                             objectName: "micTestLabel"
                             Layout.fillWidth: true
                             text: tr("Проверка микрофона", "Microphone test")
+                            textFormat: Text.PlainText
                             font.pixelSize: 14
                             color: view.colors.foreground
                         }
@@ -130,6 +131,7 @@ Item {
                             onClicked: settings.toggleMicTest()
                             contentItem: Text {
                                 text: testButton.text
+                                textFormat: Text.PlainText
                                 font.pixelSize: 12
                                 font.weight: Font.Medium
                                 horizontalAlignment: Text.AlignHCenter
@@ -163,6 +165,7 @@ Item {
                         objectName: "micBeforeCallLabel"
                         Layout.fillWidth: true
                         text: tr("Вкл. микрофон перед вызовом", "Enable mic before call")
+                        textFormat: Text.PlainText
                         font.pixelSize: 14
                         color: view.colors.foreground
                         elide: Text.ElideRight
@@ -246,6 +249,7 @@ Item {
                 objectName: "themeName"
                 Layout.fillWidth: true
                 text: themeRow.text
+                textFormat: Text.PlainText
                 font.pixelSize: 14
                 color: view.colors.foreground
             }
@@ -275,6 +279,7 @@ Item {
                 objectName: "volumeLabel"
                 Layout.fillWidth: true
                 text: volumeRow.label
+                textFormat: Text.PlainText
                 font.pixelSize: 14
                 color: view.colors.foreground
                 elide: Text.ElideRight
@@ -282,6 +287,7 @@ Item {
             Text {
                 objectName: "percent"
                 text: volumeRow.percentText
+                textFormat: Text.PlainText
                 font.pixelSize: 13
                 color: view.colors.mutedForeground
             }

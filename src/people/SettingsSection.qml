@@ -16,6 +16,7 @@ ColumnLayout {
     Text {
         objectName: "sectionTitle"
         text: section.title
+        textFormat: Text.PlainText
         font.pixelSize: 14
         font.weight: Font.Medium
         color: section.colors.mutedForeground

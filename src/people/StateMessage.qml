@@ -39,6 +39,7 @@ Item {
             objectName: "stateText"
             Layout.fillWidth: true
             text: root.text
+            textFormat: Text.PlainText
             wrapMode: Text.Wrap
             horizontalAlignment: Text.AlignHCenter
             font.pixelSize: root.textSize

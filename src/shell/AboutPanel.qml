@@ -25,6 +25,7 @@ Window {
         Text {
             anchors.horizontalCenter: parent.horizontalCenter
             text: AppInfo.productName
+            textFormat: Text.PlainText
             font.pixelSize: 16; font.bold: true
             color: colors.foreground
         }
@@ -32,12 +33,14 @@ Window {
             objectName: "aboutVersion"
             anchors.horizontalCenter: parent.horizontalCenter
             text: AppInfo.version + " (" + AppInfo.buildVersion + ")"
+            textFormat: Text.PlainText
             font.pixelSize: 12
             color: colors.mutedForeground
         }
         Text {
             anchors.horizontalCenter: parent.horizontalCenter
             text: "© 2026 TheOrvane. All rights reserved."
+            textFormat: Text.PlainText
             font.pixelSize: 12
             color: colors.mutedForeground
         }

@@ -2,6 +2,7 @@ import QtQuick
 
 // Plain text that behaves as a link: pointing hand, underline on hover.
 Text {
+    textFormat: Text.PlainText
     signal clicked()
 
     font.pixelSize: 13

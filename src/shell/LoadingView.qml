@@ -18,6 +18,7 @@ Item {
         Text {
             anchors.horizontalCenter: parent.horizontalCenter
             text: language === "en" ? "Loading..." : "Загрузка..."
+            textFormat: Text.PlainText
             font.pixelSize: 14
             color: colors.mutedForeground
         }

@@ -46,6 +46,7 @@ Item {
             anchors.horizontalCenter: parent.horizontalCenter
             height: implicitHeight + 8 // a little more air under the title
             text: tr("Вход в систему", "Sign In")
+            textFormat: Text.PlainText
             font.pixelSize: 28
             font.bold: true
             color: colors.foreground
@@ -54,7 +55,7 @@ Item {
         Column {
             width: parent.width
             spacing: 6
-            Text { text: "Email"; font.pixelSize: 13; font.weight: Font.Medium; color: colors.foreground }
+            Text { text: "Email"; textFormat: Text.PlainText; font.pixelSize: 13; font.weight: Font.Medium; color: colors.foreground }
             FramedField {
                 id: emailField
                 objectName: "emailField"
@@ -73,6 +74,7 @@ Item {
             Text {
                 objectName: "passwordLabel"
                 text: tr("Пароль", "Password")
+                textFormat: Text.PlainText
                 font.pixelSize: 13
                 font.weight: Font.Medium
                 color: colors.foreground
@@ -114,6 +116,7 @@ Item {
             width: parent.width
             visible: (AuthManager.error || "").length > 0
             text: AuthManager.error || ""
+            textFormat: Text.PlainText
             wrapMode: Text.Wrap
             font.pixelSize: 12
             color: "#ef4444"
@@ -138,6 +141,7 @@ Item {
                     anchors.centerIn: parent
                     visible: !AuthManager.isLoading
                     text: tr("Войти", "Sign In")
+                    textFormat: Text.PlainText
                     font.pixelSize: 14
                     font.weight: Font.Medium
                     color: colors.primaryForeground
@@ -168,12 +172,14 @@ Item {
         Text {
             anchors.horizontalCenter: parent.horizontalCenter
             text: "© 2026 TheOrvane"
+            textFormat: Text.PlainText
             font.pixelSize: 12
             color: colors.mutedForeground
         }
         Text {
             anchors.horizontalCenter: parent.horizontalCenter
             text: "v" + AppInfo.version
+            textFormat: Text.PlainText
             font.pixelSize: 12
             color: colors.mutedForeground
         }

@@ -19,6 +19,7 @@ Item {
         Text {
             anchors.horizontalCenter: parent.horizontalCenter
             text: parent.parent.caption
+            textFormat: Text.PlainText
             font.pixelSize: 16
             color: colors.mutedForeground
         }

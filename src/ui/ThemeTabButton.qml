@@ -32,6 +32,7 @@ AbstractButton {
             anchors.verticalCenter: parent.verticalCenter
             visible: control.isSelected
             text: control.text
+            textFormat: Text.PlainText
             font: control.font
             color: control.colors.foreground
         }

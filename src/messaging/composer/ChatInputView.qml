@@ -88,6 +88,7 @@ Rectangle {
                 y: 8
                 visible: root.message.length === 0
                 text: root.tr("Сообщение...", "Message...")
+                textFormat: Text.PlainText
                 font.pixelSize: 14
                 color: root.colors.mutedForeground
                 enabled: false
@@ -130,6 +131,7 @@ Rectangle {
             Text {
                 objectName: "composerHint"
                 text: root.tr("Shift+Enter — новая строка", "Shift+Enter — new line")
+                textFormat: Text.PlainText
                 font.pixelSize: 10
                 color: root.colors.mutedForeground
                 opacity: 0.6

@@ -49,6 +49,7 @@ Item {
             Text {
                 anchors.centerIn: parent
                 text: parent.modelData.tab
+                textFormat: Text.PlainText
                 font.pixelSize: 20
             }
 
@@ -89,6 +90,7 @@ Item {
                 Text {
                     anchors.centerIn: parent
                     text: modelData
+                    textFormat: Text.PlainText
                     font.pixelSize: 24
                 }
             }
