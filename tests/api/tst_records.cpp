@@ -28,6 +28,7 @@ private slots:
         QTest::newRow("whitespace around") << QByteArray(" \r\n\t{ \"error\" : \"x\" }\n ") << QVariant("x");
         QTest::newRow("escapes") << QByteArray("{\"error\":\"a\\\"b\\\\c\\/d\\n\\u0041\\u00e9\\ud83d\\ude00\"}") << QVariant(QStringLiteral("a\"b\\c/d\nAé😀"));
         QTest::newRow("NUL escape kept") << QByteArray("{\"error\":\"a\\u0000b\"}") << QVariant(QString::fromUtf16(u"a\0b", 3));
+        QTest::newRow("combining flood keeps thirty marks") << "{\"error\":\"a" + QByteArray("\\u0301").repeated(40) + "b\"}" << QVariant("a" + QString(30, QChar(0x301)) + "b");
         QTest::newRow("raw UTF-8") << QStringLiteral("{\"error\":\"Ошибка ✅\"}").toUtf8() << QVariant(QStringLiteral("Ошибка ✅"));
         QTest::newRow("repeated key: last wins") << QByteArray(R"({"error":"a","error":"b"})") << QVariant("b");
         QTest::newRow("other values ignored") << QByteArray(R"({"x":[1,-0.5e-3,true,false,null,{"y":[]}],"error":"z"})") << QVariant("z");

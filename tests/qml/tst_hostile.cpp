@@ -9,7 +9,6 @@
 #include "TestHttpServer.h"
 
 #include <QDirIterator>
-#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
@@ -19,10 +18,13 @@
 #include <QQuickStyle>
 #include <QQuickWindow>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 #include "QmlModules.h"
 
 #include <QCoro/QCoroTask>
+
+#include <ctime>
 
 namespace {
 struct Hostile {
@@ -51,6 +53,20 @@ QString decoded(const Hostile &h, const QString &tracker)
     return doc.array().at(0).toString();
 }
 
+// What the screens show: a flood of combining marks keeps its first thirty.
+QString shownAs(QString text)
+{
+    return text.replace(QRegularExpression(QStringLiteral("(\\p{M}{30})\\p{M}+")), QStringLiteral("\\1"));
+}
+
+// The GUI thread's own time: frames are compared, not how busy the machine is.
+qint64 threadCpuNs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
 void allItems(QQuickItem *item, QList<QQuickItem *> &out)
 {
     out << item;
@@ -67,10 +83,9 @@ class HostileContentTest : public QObject
     QQmlApplicationEngine *m_engine = nullptr;
     QQuickWindow *m_window = nullptr;
     MainNavigation *m_nav = nullptr;
-    QStringList m_ids, m_names, m_richItems;
-    QElapsedTimer m_clock;
+    QTemporaryDir m_dir;
+    QStringList m_ids, m_names, m_files, m_richItems;
     qint64 m_frameStart = -1, m_worstFrame = 0;
-    QString m_worstTag;
 
     // Visible items whose text contains s; any of them not plain text is noted.
     int shown(const QString &s)
@@ -92,7 +107,7 @@ class HostileContentTest : public QObject
     bool eventFilter(QObject *, QEvent *event) override
     {
         if (event->type() == QEvent::UpdateRequest)
-            m_frameStart = m_clock.nsecsElapsed();
+            m_frameStart = threadCpuNs();
         return false;
     }
 
@@ -121,6 +136,14 @@ private slots:
             const auto member = QCoro::waitFor(api->login(QStringLiteral("h%1@hostile.example").arg(i), password));
             QVERIFY(member.ok());
             m_ids << member.value().user->id;
+            // A file under the member's name, then the message: the list shows the message as preview.
+            m_files << QString("F" + m_names[i].left(60)).remove(QRegularExpression(QStringLiteral("[\\x00-\\x1f\\x7f/\\\\]")));
+            QFile file(m_dir.filePath(m_files[i]));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("x") == 1);
+            file.close();
+            const auto upload = QCoro::waitFor(api->uploadFile(*member.value().token, file.fileName()));
+            QVERIFY(upload.ok() && QCoro::waitFor(api->sendMessage(*member.value().token, viewer.value().user->id, {},
+                                                                    upload.value().downloadUrl, {})).ok());
             // Posted as written, so the JSON escapes reach the server unchanged.
             QNetworkRequest request(QUrl(m_server.serverUrl() + "/api/mobile/messages"));
             request.setHeader(QNetworkRequest::ContentTypeHeader, "application/json");
@@ -138,14 +161,10 @@ private slots:
         m_window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().value(0));
         QVERIFY(m_window);
         // With the basic render loop a frame runs inside the window's update request.
-        m_clock.start();
         m_window->installEventFilter(this);
         connect(m_window, &QQuickWindow::frameSwapped, this, [this] {
-            const qint64 ms = m_frameStart < 0 ? 0 : (m_clock.nsecsElapsed() - m_frameStart) / 1000000;
-            if (ms > m_worstFrame) {
-                m_worstFrame = ms;
-                m_worstTag = QString::fromUtf8(QTest::currentDataTag());
-            }
+            const qint64 ms = m_frameStart < 0 ? 0 : (threadCpuNs() - m_frameStart) / 1000000;
+            m_worstFrame = std::max(m_worstFrame, ms);
             m_frameStart = -1;
         });
         QVERIFY(QCoro::waitFor(AuthManager::shared().loginAsync(viewerEmail, password)));
@@ -154,7 +173,7 @@ private slots:
 
     void cleanupTestCase()
     {
-        qInfo("worst frame with hostile text: %lld ms (%s)", m_worstFrame, qPrintable(m_worstTag));
+        qInfo("worst frame with hostile text: %lld ms of the GUI thread's time", m_worstFrame);
     }
 
     void shownAsTyped_data()
@@ -166,7 +185,7 @@ private slots:
     void shownAsTyped()
     {
         QFETCH(int, row);
-        const QString text = decoded(hostile[row], m_tracker.url());
+        const QString text = shownAs(decoded(hostile[row], m_tracker.url())), name = ("N " + shownAs(m_names[row])).left(500);
         const bool stored = !hostile[row].json.contains("\\ud800"); // the server refuses it
         m_richItems.clear();
         m_nav->selectSection(MainNavigation::Messages);
@@ -176,12 +195,12 @@ private slots:
             if (list->conversationAt(i).value("participant").toMap().value("id") == m_ids[row])
                 m_nav->selectConversation(list->conversationAt(i));
         }
-        // The list's name and preview, the chat's header and bubble.
-        QTRY_VERIFY_WITH_TIMEOUT(shown("N " + m_names[row]) >= 2, 10000);
+        // The list's name and preview, the chat's header, bubble and file card.
+        QTRY_VERIFY_WITH_TIMEOUT(shown(name) >= 2 && shown(shownAs(m_files[row])) >= 1, 10000);
         if (stored)
-            QTRY_VERIFY_WITH_TIMEOUT(shown(text) >= 2, 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(shown(text.left(500)) >= 2 && shown(text) >= 1, 10000); // preview, bubble
         m_nav->selectSection(MainNavigation::Friends);
-        QTRY_VERIFY_WITH_TIMEOUT(shown("N " + m_names[row]) >= 1, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(shown(name) >= 1, 10000);
         m_nav->selectSection(MainNavigation::Profile);
         QTRY_VERIFY_WITH_TIMEOUT(shown(decoded(hostile.first(), m_tracker.url())) >= 1, 10000);
         QVERIFY2(m_richItems.isEmpty(), qPrintable(m_richItems.join(", ")));
