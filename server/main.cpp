@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <pthread.h>
 #include <string>
 #include <thread>
@@ -24,6 +25,7 @@ namespace {
 
 const char *const kUsage =
     "usage: theorvane-server [--host ADDRESS] [--port N] [--data DIR] [--demo] [--ring-timeout SECONDS]\n"
+    "                        [--tls-cert FILE --tls-key FILE]\n"
     "       theorvane-server [--data DIR] [--unverified] --add-member EMAIL PASSWORD NAME\n"
     "       theorvane-server [--data DIR] --befriend EMAIL1 EMAIL2\n"
     "\n"
@@ -34,6 +36,8 @@ const char *const kUsage =
     "  --ring-timeout SECONDS  how long a call rings before it counts as missed (default 45)\n"
     "  --call-idle-timeout S   an active call nobody polls for S seconds is ended (default 60)\n"
     "  --threads N             request threads (default 32)\n"
+    "  --tls-cert FILE         serve HTTPS with this PEM certificate (chain)\n"
+    "  --tls-key FILE          the certificate's PEM private key\n"
     "  --log-requests          print one line per request: method, path, status\n"
     "  --add-member ...        add a member to the data folder and exit\n"
     "  --unverified            with --add-member: the member's e-mail is not verified yet\n"
@@ -48,6 +52,8 @@ struct Options {
     double callIdleTimeout = 60.0;
     int threads = 32;
     bool logRequests = false;
+    std::string tlsCert;
+    std::string tlsKey;
     bool unverified = false;
     std::vector<std::string> addMember;
     std::vector<std::string> befriend;
@@ -100,6 +106,10 @@ Options parse(int argc, char **argv)
             o.callIdleTimeout = number(i, 0.05, 86400);
         } else if (arg == "--threads") {
             o.threads = static_cast<int>(number(i, 2, 512));
+        } else if (arg == "--tls-cert") {
+            o.tlsCert = value(i);
+        } else if (arg == "--tls-key") {
+            o.tlsKey = value(i);
         } else if (arg == "--log-requests") {
             o.logRequests = true;
         } else if (arg == "--unverified") {
@@ -117,6 +127,8 @@ Options parse(int argc, char **argv)
             usageError("unknown option " + arg);
         }
     }
+    if (o.tlsCert.empty() != o.tlsKey.empty())
+        usageError("--tls-cert and --tls-key go together");
     return o;
 }
 
@@ -229,7 +241,20 @@ int main(int argc, char **argv)
     config.idleCallTimeoutSeconds = options.callIdleTimeout;
     Service service(config, *db);
 
-    httplib::Server server;
+    const bool tls = !options.tlsCert.empty();
+    std::unique_ptr<httplib::Server> serverPtr;
+    if (tls) {
+        auto ssl = std::make_unique<httplib::SSLServer>(options.tlsCert.c_str(), options.tlsKey.c_str());
+        if (!ssl->is_valid()) {
+            std::cerr << "theorvane-server: cannot use the certificate " << options.tlsCert << " with the key "
+                      << options.tlsKey << " (unreadable, not PEM, or not a pair)\n";
+            return 1;
+        }
+        serverPtr = std::move(ssl);
+    } else {
+        serverPtr = std::make_unique<httplib::Server>();
+    }
+    httplib::Server &server = *serverPtr;
     const int threads = options.threads;
     // Keep-alive connections hold a thread each while idle, so a few polling clients need more than the default.
     server.new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(threads)); };
@@ -252,7 +277,7 @@ int main(int argc, char **argv)
         return 1;
     }
     const std::string hostForUrl = options.host.find(':') != std::string::npos ? "[" + options.host + "]" : options.host;
-    const std::string base = "http://" + hostForUrl + ":" + std::to_string(port);
+    const std::string base = (tls ? "https://" : "http://") + hostForUrl + ":" + std::to_string(port);
     service.setPublicBase(base);
 
     std::cout << "theorvane-server: data folder " << fs::absolute(options.data).string() << "\n";

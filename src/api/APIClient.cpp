@@ -208,7 +208,7 @@ QCoro::Task<APIResult<FileUploadResponse>> APIClient::uploadFile(QString token, 
     file.close();
 
     const QString fileName = QFileInfo(localFilePath).fileName();
-    diag(QStringLiteral("[APIClient] 📖 File read: %1, %2 bytes").arg(fileName).arg(count));
+    diag(QStringLiteral("[APIClient] 📖 File read: %1, %2 bytes").arg(fileName, QString::number(count)));
     if (count > maxUploadBytes) {
         diag(QStringLiteral("[APIClient] ❌ File too large: %1 > %2").arg(count).arg(maxUploadBytes));
         co_return APIError::serverError(QStringLiteral("Файл слишком большой. Максимум 10 МБ"));
@@ -220,7 +220,7 @@ QCoro::Task<APIResult<FileUploadResponse>> APIClient::uploadFile(QString token, 
     request.setRawHeader("Authorization", bearer(token));
     request.setRawHeader("Content-Type", "multipart/form-data; boundary=" + boundary.toLatin1());
 
-    diag(QStringLiteral("[APIClient] 📤 Uploading file: %1 (%2 bytes) to %3").arg(fileName).arg(count).arg(address));
+    diag(QStringLiteral("[APIClient] 📤 Uploading file: %1 (%2 bytes) to %3").arg(fileName, QString::number(count), address));
     const auto result = co_await m_session->send(request, "POST", body);
     if (!result.ok())
         co_return result.error();

@@ -13,9 +13,14 @@ std::optional<QUrl> resolveAvatarURL(const std::optional<QString> &avatar)
 {
     if (!avatar)
         return std::nullopt;
-    const QString text = avatar->startsWith(QLatin1String("http")) ? *avatar : ServerConfig::current().contentURL + *avatar;
-    const QUrl url(text, QUrl::StrictMode);
+    const QString content = ServerConfig::current().contentURL;
+    const bool full = avatar->startsWith(QLatin1String("http"));
+    const QUrl url(full ? *avatar : content + *avatar, QUrl::StrictMode);
     if (!url.isValid() || url.scheme().isEmpty())
+        return std::nullopt;
+    // Only the content host is asked for images: an address elsewhere would tell its owner who looked, and when.
+    const QUrl host(content);
+    if (full && (url.scheme() != host.scheme() || url.host() != host.host() || url.port() != host.port()))
         return std::nullopt;
     return url;
 }

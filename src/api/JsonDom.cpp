@@ -1,5 +1,7 @@
 #include "JsonDom.h"
 
+#include <algorithm>
+
 namespace {
 bool isDigit(char c)
 {
@@ -373,6 +375,39 @@ QByteArrayView JsonDom::text(const Node &node) const
     if (node.decoded)
         return QByteArrayView(m_decoded.data() + node.offset, qsizetype(node.length));
     return QByteArrayView(m_source.constData() + node.offset, qsizetype(node.length));
+}
+
+QString JsonDom::string(const Node &node) const
+{
+    // Thousands of marks stacked on one letter look like thirty, yet every layout of them shapes them
+    // all: one such message or name would stall each frame that shows it.
+    const QString text = QString::fromUtf8(this->text(node));
+    // Marks start at U+0300: without a longer run of such code units there is nothing to drop.
+    qsizetype wide = 0;
+    const auto hasWideRun = std::any_of(text.cbegin(), text.cend(), [&wide](QChar ch) {
+        wide = ch.unicode() >= 0x300 ? wide + 1 : 0;
+        return wide > maxCombiningRun;
+    });
+    if (!hasWideRun)
+        return text;
+    QString kept;
+    int run = 0;
+    qsizetype copied = 0; // kept holds text[0, copied) without the marks dropped so far
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const qsizetype start = i;
+        char32_t c = text[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            c = QChar::surrogateToUcs4(text[i], text[i + 1]), ++i;
+        run = c >= 0x300 && QChar::isMark(c) ? run + 1 : 0;
+        if (run > maxCombiningRun) {
+            kept += QStringView(text).sliced(copied, start - copied);
+            copied = i + 1;
+        }
+    }
+    if (copied == 0)
+        return text;
+    kept += QStringView(text).sliced(copied);
+    return kept;
 }
 
 std::optional<qint64> JsonDom::integer(const Node &node) const

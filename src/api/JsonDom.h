@@ -38,7 +38,9 @@ public:
 
     // Raw UTF-8 text of a string (escapes resolved) or a number literal.
     QByteArrayView text(const Node &node) const;
-    QString string(const Node &node) const { return QString::fromUtf8(text(node)); }
+    // As text; a run of more combining marks than Unicode's stream-safe limit keeps its first ones.
+    QString string(const Node &node) const;
+    static constexpr int maxCombiningRun = 30;
     // The number as a signed 64-bit integer if the literal is exactly one (3, 3.0, 1e3 are; 2.5 is not).
     std::optional<qint64> integer(const Node &node) const;
 

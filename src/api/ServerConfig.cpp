@@ -1,6 +1,8 @@
 #include "ServerConfig.h"
 
+#include <QFile>
 #include <QHostAddress>
+#include <QSslConfiguration>
 #include <QUrl>
 
 #ifndef THEORVANE_DEFAULT_SERVER_URL
@@ -55,6 +57,27 @@ QString ServerConfig::checkAddress(const QString &variable, const QString &value
     return normalized;
 }
 
+QString ServerConfig::trustCertificateAuthorities()
+{
+    static const QString error = [] {
+        const QString path = qEnvironmentVariable("THEORVANE_CA_CERTIFICATES");
+        if (path.isEmpty())
+            return QString();
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return QStringLiteral("THEORVANE_CA_CERTIFICATES: cannot read \"%1\": %2").arg(path, file.errorString());
+        const QList<QSslCertificate> authorities = QSslCertificate::fromData(file.readAll(), QSsl::Pem);
+        if (authorities.isEmpty())
+            return QStringLiteral("THEORVANE_CA_CERTIFICATES: \"%1\" holds no PEM certificate").arg(path);
+        // Setting any CA list ends Qt's loading of the system's on demand: name the system's explicitly.
+        QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+        config.setCaCertificates(QSslConfiguration::systemCaCertificates() + authorities);
+        QSslConfiguration::setDefaultConfiguration(config);
+        return QString();
+    }();
+    return error;
+}
+
 ServerConfig ServerConfig::current()
 {
     ServerConfig config;
@@ -84,5 +107,7 @@ ServerConfig ServerConfig::current()
             config.stunServers << trimmed;
     }
     config.iceAddress = QString::fromUtf8(qgetenv("THEORVANE_ICE_ADDRESS")).trimmed();
+    if (const QString trustError = trustCertificateAuthorities(); !trustError.isEmpty())
+        config.errors << trustError;
     return config;
 }

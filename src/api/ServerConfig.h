@@ -19,6 +19,11 @@ struct ServerConfig {
     // Reads the environment every time, so tests may change it between calls.
     static ServerConfig current();
 
+    // THEORVANE_CA_CERTIFICATES names a PEM file of certificate authorities that every TLS connection of
+    // the process trusts besides the system's (a company's own CA). Read once; an error text when the
+    // file cannot be used. current() calls it, so its errors are among the configuration's.
+    static QString trustCertificateAuthorities();
+
     // Checks one address; returns the normalized address (no trailing "/") or an empty string and an error text.
     static QString checkAddress(const QString &variable, const QString &value, QString *error);
 };

@@ -39,6 +39,7 @@ Card {
                 Accessible.name: text
                 Layout.fillWidth: true
                 text: panel.tr("Настройки звука", "Audio Settings")
+                textFormat: Text.PlainText
                 font.pixelSize: 15
                 font.weight: Font.DemiBold
                 color: panel.colors.foreground
@@ -129,6 +130,7 @@ Card {
                 Text {
                     Layout.fillWidth: true
                     text: panel.tr("Микрофон включён при звонке", "Mic enabled on call")
+                    textFormat: Text.PlainText
                     font.pixelSize: 14
                     color: panel.colors.foreground
                     elide: Text.ElideRight
@@ -157,6 +159,7 @@ Card {
             Text {
                 Layout.fillWidth: true
                 text: row.label
+                textFormat: Text.PlainText
                 font.pixelSize: 14
                 color: panel.colors.foreground
                 elide: Text.ElideRight
@@ -164,6 +167,7 @@ Card {
             Text {
                 objectName: "percent"
                 text: AudioSettingsManager.percentText(row.value)
+                textFormat: Text.PlainText
                 font.pixelSize: 13
                 color: panel.colors.mutedForeground
             }

@@ -53,6 +53,7 @@ Item {
         anchors.topMargin: 6
         anchors.horizontalCenter: parent.horizontalCenter
         text: root.label
+        textFormat: Text.PlainText
         font.pixelSize: 13
         color: AppColors.current.foreground
     }

@@ -2,6 +2,7 @@
 
 #include "WebRTCManager.h"
 
+#include "AccountRecords.h"
 #include "AppColors.h"
 #include "AuthManager.h"
 #include "CallAPIClient.h"
@@ -144,7 +145,7 @@ QUrl CallWindows::avatarUrl(const QString &avatar)
     if (avatar.isEmpty())
         return {};
     if (avatar.startsWith(QStringLiteral("http")))
-        return QUrl(avatar);
+        return resolveAvatarURL(avatar).value_or(QUrl()); // the content host's only
     const QString content = ServerConfig::current().contentURL;
     return content.isEmpty() ? QUrl() : QUrl(content + (avatar.startsWith(QLatin1Char('/')) ? avatar.mid(1) : avatar));
 }

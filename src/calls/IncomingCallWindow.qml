@@ -104,6 +104,7 @@ Window {
             Layout.alignment: Qt.AlignHCenter
             Layout.topMargin: 16 // clear of the rings at their widest
             text: window.call.callerName || "Unknown"
+            textFormat: Text.PlainText
             font.pixelSize: 22
             font.weight: Font.DemiBold
             color: window.colors.foreground
@@ -116,6 +117,7 @@ Window {
             text: !window.answered ? window.tr("Входящий звонок", "Incoming call")
                 : window.callEnded ? window.tr("Завершён", "Ended")
                 : CallStateManager.formatDuration(window.calls.callDuration)
+            textFormat: Text.PlainText
             font.pixelSize: 15
             color: window.colors.mutedForeground
         }

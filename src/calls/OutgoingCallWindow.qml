@@ -188,6 +188,7 @@ Window {
             text: window.controller.displayName(window.friendData)
             Accessible.role: Accessible.Heading
             Accessible.name: text
+            textFormat: Text.PlainText
             font.pixelSize: 24
             font.weight: Font.DemiBold
             color: window.colors.foreground
@@ -200,6 +201,7 @@ Window {
             text: window.callState === CallStateManager.Active
                   ? CallStateManager.formatDuration(window.calls.callDuration)
                   : CallStateManager.text(window.callState, window.english)
+            textFormat: Text.PlainText
             font.pixelSize: 15
             font.weight: window.failed ? Font.Medium : Font.Normal
             color: window.failed ? "#e5484d" : window.colors.mutedForeground

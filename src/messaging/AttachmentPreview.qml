@@ -83,6 +83,7 @@ Rectangle {
                 objectName: "fileName"
                 Layout.fillWidth: true
                 text: preview.file ? preview.file.name : ""
+                textFormat: Text.PlainText
                 elide: Text.ElideMiddle
                 font.pixelSize: 13
                 color: colors.foreground

@@ -58,6 +58,7 @@ Rectangle {
             Accessible.name: text
             Layout.fillWidth: true
             text: header.title
+            textFormat: Text.PlainText
             elide: Text.ElideRight
             font.pixelSize: 15
             font.weight: Font.Medium

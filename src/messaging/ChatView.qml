@@ -82,7 +82,7 @@ Item {
     FileDialog {
         id: fileDialog
         objectName: "fileDialog"
-        title: tr("Прикрепить файл", "Attach file")
+        acceptLabel: tr("Прикрепить файл", "Attach file")
         fileMode: FileDialog.OpenFile
         onAccepted: chat.fileSelected(selectedFile)
         onRejected: chat.fileSelectionCancelled()
@@ -133,6 +133,7 @@ Item {
                     text: tr("Нет сообщений", "No messages")
                     Accessible.role: Accessible.StaticText
                     Accessible.name: text
+                    textFormat: Text.PlainText
                     font.pixelSize: 14
                     color: colors.foreground
                 }
@@ -141,6 +142,7 @@ Item {
                     text: tr("Начните переписку!", "Start a conversation!")
                     Accessible.role: Accessible.StaticText
                     Accessible.name: text
+                    textFormat: Text.PlainText
                     font.pixelSize: 13
                     color: colors.mutedForeground
                 }
@@ -278,6 +280,7 @@ Item {
                 Text {
                     objectName: "sendNoticeText"
                     text: chat.notice
+                    textFormat: Text.PlainText
                     font.pixelSize: 13
                     font.weight: Font.Medium
                     color: colors.foreground

@@ -2,6 +2,7 @@
 
 #include "APIClient.h"
 #include "AuthManager.h"
+#include "DisplayText.h"
 #include "KeyedListUpdate.h"
 #include "TextRules.h"
 
@@ -26,7 +27,7 @@ QVariant ConversationListModel::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case DisplayNameRole:
-        return TextRules::displayName(p.name, p.lastName, p.username);
+        return oneLineStart(TextRules::displayName(p.name, p.lastName, p.username));
     case ConversationIdRole:
         return c.id;
     case ParticipantIdRole:
@@ -40,7 +41,7 @@ QVariant ConversationListModel::data(const QModelIndex &index, int role) const
     case TimeRole:
         return TextRules::conversationTime(c.lastMessageAt);
     case LastMessageRole:
-        return c.lastMessage ? c.lastMessage->content : QString();
+        return c.lastMessage ? oneLineStart(c.lastMessage->content) : QString();
     case HasLastMessageRole:
         return c.lastMessage.has_value();
     case UnreadCountRole:

@@ -48,6 +48,7 @@ Rectangle {
                 Layout.fillWidth: true
                 Layout.maximumWidth: 180
                 text: card.fileName
+                textFormat: Text.PlainText
                 elide: Text.ElideMiddle
                 maximumLineCount: 1
                 font.pixelSize: 13
@@ -56,6 +57,7 @@ Rectangle {
             }
             Text {
                 text: tr("Скачать", "Download")
+                textFormat: Text.PlainText
                 font.pixelSize: 11
                 color: "#3B82F6"
             }

@@ -85,7 +85,8 @@ Item {
                 readOnly: true
                 selectByMouse: true
                 selectByKeyboard: true
-                wrapMode: TextEdit.Wrap
+                // Word wrapping searches a run without break opportunities anew for each line: slow on very long ones.
+                wrapMode: /\S{1000}/.test(bubble.bodyText) ? TextEdit.WrapAnywhere : TextEdit.Wrap
                 font.pixelSize: 14
                 color: bubble.ink
                 selectionColor: "#93C5FD"
@@ -97,6 +98,7 @@ Item {
                 Text {
                     objectName: "timeText"
                     text: bubble.time
+                    textFormat: Text.PlainText
                     visible: text.length > 0
                     font.pixelSize: 10
                     color: "#71717A"

@@ -61,6 +61,7 @@ Rectangle {
                     objectName: "nameText"
                     Layout.fillWidth: true
                     text: row.displayName
+                    textFormat: Text.PlainText
                     elide: Text.ElideRight
                     maximumLineCount: 1
                     font.pixelSize: 15
@@ -70,6 +71,7 @@ Rectangle {
                 Text {
                     objectName: "timeText"
                     text: row.time
+                    textFormat: Text.PlainText
                     visible: text.length > 0
                     font.pixelSize: 13
                     color: colors.mutedForeground
@@ -82,6 +84,7 @@ Rectangle {
                     objectName: "previewText"
                     Layout.fillWidth: true
                     text: row.hasLastMessage ? row.lastMessage : tr("Нет сообщений", "No messages")
+                    textFormat: Text.PlainText
                     font.italic: !row.hasLastMessage
                     elide: Text.ElideRight
                     maximumLineCount: 1
@@ -100,6 +103,7 @@ Rectangle {
                         objectName: "unreadText"
                         anchors.centerIn: parent
                         text: String(row.unreadCount)
+                        textFormat: Text.PlainText
                         font.pixelSize: 12
                         font.bold: true
                         color: "white"

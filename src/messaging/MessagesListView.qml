@@ -53,6 +53,7 @@ Item {
                 Accessible.role: Accessible.Heading
                 Accessible.name: text
                 text: tr("Сообщения", "Messages")
+                textFormat: Text.PlainText
                 font.pixelSize: 18
                 font.weight: Font.DemiBold
                 color: colors.foreground
@@ -121,6 +122,7 @@ Item {
                     text: tr("Загрузка...", "Loading...")
                     Accessible.role: Accessible.StaticText
                     Accessible.name: text
+                    textFormat: Text.PlainText
                     font.pixelSize: 14
                     color: colors.mutedForeground
                 }
@@ -146,6 +148,7 @@ Item {
                     horizontalAlignment: Text.AlignHCenter
                     wrapMode: Text.Wrap
                     text: listModel.errorMessage
+                    textFormat: Text.PlainText
                     font.pixelSize: 14
                     color: colors.mutedForeground
                 }
@@ -174,6 +177,7 @@ Item {
                     text: tr("Нет диалогов", "No conversations")
                     Accessible.role: Accessible.StaticText
                     Accessible.name: text
+                    textFormat: Text.PlainText
                     font.pixelSize: 16
                     color: colors.mutedForeground
                 }

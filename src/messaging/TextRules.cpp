@@ -46,10 +46,10 @@ QString conversationTime(const std::optional<QString> &lastMessageAt)
     const auto match = pattern.match(*lastMessageAt);
     if (!match.hasMatch())
         return {};
-    QDateTime when = QDateTime::fromString(match.captured(1), QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+    // Read as UTC from the start: as local time, a stamp in a daylight-saving gap would not exist.
+    const QDateTime when = QDateTime::fromString(match.captured(1) + QLatin1Char('Z'), Qt::ISODate);
     if (!when.isValid())
         return {};
-    when.setTimeZone(QTimeZone::utc());
     return when.toLocalTime().toString(QStringLiteral("HH:mm"));
 }
 

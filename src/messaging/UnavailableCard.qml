@@ -41,6 +41,7 @@ Rectangle {
                 Layout.fillWidth: true
                 Layout.maximumWidth: 180
                 text: card.fileName
+                textFormat: Text.PlainText
                 elide: Text.ElideMiddle
                 maximumLineCount: 1
                 font.pixelSize: 13
@@ -49,6 +50,7 @@ Rectangle {
             }
             Text {
                 text: tr("Файл недоступен", "File unavailable")
+                textFormat: Text.PlainText
                 font.pixelSize: 11
                 color: colors.mutedForeground
             }

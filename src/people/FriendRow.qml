@@ -95,6 +95,7 @@ Item {
                 objectName: "nameText"
                 Layout.fillWidth: true
                 text: row.displayName
+                textFormat: Text.PlainText
                 elide: Text.ElideRight
                 font.pixelSize: 15
                 font.weight: Font.Medium
@@ -105,6 +106,7 @@ Item {
                 Layout.fillWidth: true
                 visible: row.hasUsername
                 text: "@" + (row.username || "")
+                textFormat: Text.PlainText
                 elide: Text.ElideRight
                 font.pixelSize: 13
                 color: row.colors.mutedForeground
@@ -198,6 +200,7 @@ Item {
             Text {
                 Layout.fillWidth: true
                 text: item.text
+                textFormat: Text.PlainText
                 font.pixelSize: 13
                 color: row.colors.popoverForeground
                 elide: Text.ElideRight

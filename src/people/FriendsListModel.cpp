@@ -2,6 +2,7 @@
 
 #include "APIClient.h"
 #include "AuthManager.h"
+#include "DisplayText.h"
 #include "LanguageManager.h"
 
 #include <QLocale>
@@ -29,7 +30,7 @@ QVariant FriendsListModel::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case DisplayNameRole:
-        return f.displayName();
+        return oneLineStart(f.displayName());
     case IdRole:
         return f.id;
     case NumericIdRole:

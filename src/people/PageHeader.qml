@@ -24,6 +24,7 @@ ColumnLayout {
             Accessible.role: Accessible.Heading
             Accessible.name: text
             text: header.title
+            textFormat: Text.PlainText
             font.pixelSize: 18
             font.weight: Font.DemiBold
             color: header.colors.foreground

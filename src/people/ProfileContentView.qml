@@ -79,6 +79,7 @@ Item {
                 Layout.fillWidth: true
                 Layout.topMargin: 6
                 text: profile.nameLine
+                textFormat: Text.PlainText
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.Wrap
                 font.pixelSize: 22
@@ -93,6 +94,7 @@ Item {
                 Layout.fillWidth: true
                 visible: profile.hasUsername
                 text: "@" + profile.username
+                textFormat: Text.PlainText
                 horizontalAlignment: Text.AlignHCenter
                 font.pixelSize: 14
                 color: view.colors.mutedForeground
@@ -117,6 +119,7 @@ Item {
                     Text {
                         anchors.verticalCenter: parent.verticalCenter
                         text: website.text
+                        textFormat: Text.PlainText
                         font.pixelSize: 13
                         font.weight: Font.Medium
                         color: "white"

@@ -46,6 +46,7 @@ Item {
                     Text {
                         anchors.verticalCenter: parent.verticalCenter
                         text: logout.text
+                        textFormat: Text.PlainText
                         font.pixelSize: 13
                         font.weight: Font.Medium
                         color: logout.hovered ? view.colors.foreground : view.colors.mutedForeground

@@ -21,6 +21,7 @@ Item {
         Text {
             objectName: "rowTitle"
             text: row.title
+            textFormat: Text.PlainText
             font.pixelSize: 14
             color: row.colors.mutedForeground
         }
@@ -28,6 +29,7 @@ Item {
             objectName: "rowValue"
             Layout.fillWidth: true
             text: row.value
+            textFormat: Text.PlainText
             horizontalAlignment: Text.AlignRight
             elide: Text.ElideRight
             font.pixelSize: 14

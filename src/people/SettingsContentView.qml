@@ -118,6 +118,7 @@ Item {
                             objectName: "micTestLabel"
                             Layout.fillWidth: true
                             text: tr("Проверка микрофона", "Microphone test")
+                            textFormat: Text.PlainText
                             font.pixelSize: 14
                             color: view.colors.foreground
                         }
@@ -132,6 +133,7 @@ Item {
                             FocusRing {}
                             contentItem: Text {
                                 text: testButton.text
+                                textFormat: Text.PlainText
                                 font.pixelSize: 12
                                 font.weight: Font.Medium
                                 horizontalAlignment: Text.AlignHCenter
@@ -166,6 +168,7 @@ Item {
                         objectName: "micBeforeCallLabel"
                         Layout.fillWidth: true
                         text: tr("Вкл. микрофон перед вызовом", "Enable mic before call")
+                        textFormat: Text.PlainText
                         font.pixelSize: 14
                         color: view.colors.foreground
                         elide: Text.ElideRight
@@ -258,6 +261,7 @@ Item {
                 objectName: "themeName"
                 Layout.fillWidth: true
                 text: themeRow.text
+                textFormat: Text.PlainText
                 font.pixelSize: 14
                 color: view.colors.foreground
             }
@@ -287,6 +291,7 @@ Item {
                 objectName: "volumeLabel"
                 Layout.fillWidth: true
                 text: volumeRow.label
+                textFormat: Text.PlainText
                 font.pixelSize: 14
                 color: view.colors.foreground
                 elide: Text.ElideRight
@@ -294,6 +299,7 @@ Item {
             Text {
                 objectName: "percent"
                 text: volumeRow.percentText
+                textFormat: Text.PlainText
                 font.pixelSize: 13
                 color: view.colors.mutedForeground
             }

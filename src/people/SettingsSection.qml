@@ -18,6 +18,7 @@ ColumnLayout {
         Accessible.role: Accessible.Heading
         Accessible.name: text
         text: section.title
+        textFormat: Text.PlainText
         font.pixelSize: 14
         font.weight: Font.Medium
         color: section.colors.mutedForeground

@@ -41,6 +41,7 @@ Item {
             Accessible.name: text
             Layout.fillWidth: true
             text: root.text
+            textFormat: Text.PlainText
             wrapMode: Text.Wrap
             horizontalAlignment: Text.AlignHCenter
             font.pixelSize: root.textSize

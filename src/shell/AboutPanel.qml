@@ -27,6 +27,7 @@ Window {
             text: AppInfo.productName
             Accessible.role: Accessible.Heading
             Accessible.name: text
+            textFormat: Text.PlainText
             font.pixelSize: 16; font.bold: true
             color: colors.foreground
         }
@@ -36,6 +37,7 @@ Window {
             Accessible.name: text
             anchors.horizontalCenter: parent.horizontalCenter
             text: AppInfo.version + " (" + AppInfo.buildVersion + ")"
+            textFormat: Text.PlainText
             font.pixelSize: 12
             color: colors.mutedForeground
         }
@@ -44,6 +46,7 @@ Window {
             text: "© 2026 TheOrvane. All rights reserved."
             Accessible.role: Accessible.StaticText
             Accessible.name: text
+            textFormat: Text.PlainText
             font.pixelSize: 12
             color: colors.mutedForeground
         }

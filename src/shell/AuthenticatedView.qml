@@ -65,6 +65,7 @@ Item {
                     Text {
                         anchors.centerIn: parent
                         text: "T"
+                        textFormat: Text.PlainText
                         font.pixelSize: 18
                         font.bold: true
                         color: "black"

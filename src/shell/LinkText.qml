@@ -3,6 +3,7 @@ import Orvane.Ui
 
 // Plain text that behaves as a link: pointing hand, underline on hover.
 Text {
+    textFormat: Text.PlainText
     signal clicked()
 
     font.pixelSize: 13

@@ -20,6 +20,7 @@ Item {
             text: language === "en" ? "Loading..." : "Загрузка..."
             Accessible.role: Accessible.StaticText
             Accessible.name: text
+            textFormat: Text.PlainText
             font.pixelSize: 14
             color: colors.mutedForeground
         }

@@ -49,6 +49,7 @@ Item {
             anchors.horizontalCenter: parent.horizontalCenter
             height: implicitHeight + 8 // a little more air under the title
             text: tr("Вход в систему", "Sign In")
+            textFormat: Text.PlainText
             font.pixelSize: 28
             font.bold: true
             color: colors.foreground
@@ -57,7 +58,7 @@ Item {
         Column {
             width: parent.width
             spacing: 6
-            Text { text: "Email"; font.pixelSize: 13; font.weight: Font.Medium; color: colors.foreground }
+            Text { text: "Email"; textFormat: Text.PlainText; font.pixelSize: 13; font.weight: Font.Medium; color: colors.foreground }
             FramedField {
                 id: emailField
                 objectName: "emailField"
@@ -77,6 +78,7 @@ Item {
             Text {
                 objectName: "passwordLabel"
                 text: tr("Пароль", "Password")
+                textFormat: Text.PlainText
                 font.pixelSize: 13
                 font.weight: Font.Medium
                 color: colors.foreground
@@ -126,6 +128,7 @@ Item {
             width: parent.width
             visible: (AuthManager.error || "").length > 0
             text: AuthManager.error || ""
+            textFormat: Text.PlainText
             wrapMode: Text.Wrap
             font.pixelSize: 12
             color: "#ef4444"
@@ -156,6 +159,7 @@ Item {
                     anchors.centerIn: parent
                     visible: !AuthManager.isLoading
                     text: tr("Войти", "Sign In")
+                    textFormat: Text.PlainText
                     font.pixelSize: 14
                     font.weight: Font.Medium
                     color: colors.primaryForeground
@@ -186,12 +190,14 @@ Item {
         Text {
             anchors.horizontalCenter: parent.horizontalCenter
             text: "© 2026 TheOrvane"
+            textFormat: Text.PlainText
             font.pixelSize: 12
             color: colors.mutedForeground
         }
         Text {
             anchors.horizontalCenter: parent.horizontalCenter
             text: "v" + AppInfo.version
+            textFormat: Text.PlainText
             font.pixelSize: 12
             color: colors.mutedForeground
         }

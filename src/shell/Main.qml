@@ -46,6 +46,7 @@ ApplicationWindow {
                 id: appMenuLabel
                 anchors.centerIn: parent
                 text: AppInfo.productName
+                textFormat: Text.PlainText
                 font.pixelSize: 12
                 color: window.colors.foreground
             }

@@ -13,6 +13,7 @@ Row {
         Text {
             anchors.centerIn: parent
             text: "T"
+            textFormat: Text.PlainText
             // The word's size: one font size less to set up before the first frame.
             font.pixelSize: logo.height * 0.7
             font.bold: true
@@ -22,6 +23,7 @@ Row {
     Text {
         anchors.verticalCenter: parent.verticalCenter
         text: "TheOrvane"
+        textFormat: Text.PlainText
         font.pixelSize: logo.height * 0.7
         font.bold: true
         color: logo.wordColor

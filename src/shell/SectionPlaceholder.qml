@@ -21,6 +21,7 @@ Item {
             text: parent.parent.caption
             Accessible.role: Accessible.StaticText
             Accessible.name: text
+            textFormat: Text.PlainText
             font.pixelSize: 16
             color: colors.mutedForeground
         }

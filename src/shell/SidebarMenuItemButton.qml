@@ -56,6 +56,7 @@ Item {
             objectName: "badgeLabel"
             anchors.centerIn: parent
             text: button.badgeText
+            textFormat: Text.PlainText
             color: "white"
             font.pixelSize: 9
             font.bold: true

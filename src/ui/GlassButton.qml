@@ -26,6 +26,7 @@ Button {
 
     contentItem: Text {
         text: control.text
+        textFormat: Text.PlainText
         font: control.font
         color: control.textColor
         opacity: control.enabled ? 1.0 : 0.5

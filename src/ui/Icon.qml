@@ -12,6 +12,7 @@ Text {
     width: size
     height: size
     text: Icons.glyph(name)
+    textFormat: Text.PlainText
     font.family: Icons.fontFamily
     font.pixelSize: size
     horizontalAlignment: Text.AlignHCenter

@@ -28,6 +28,7 @@ AbstractButton {
 
     contentItem: Text {
         text: control.text
+        textFormat: Text.PlainText
         font: control.font
         color: control.colors.foreground
         horizontalAlignment: Text.AlignHCenter

@@ -39,6 +39,7 @@ AbstractButton {
             anchors.verticalCenter: parent.verticalCenter
             visible: control.isSelected
             text: control.text
+            textFormat: Text.PlainText
             font: control.font
             color: control.colors.foreground
         }

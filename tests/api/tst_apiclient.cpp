@@ -293,6 +293,7 @@ private slots:
         QTest::newRow("binary with CRLF and dashes") << "data.bin" << QByteArray("\r\n--\0\xff\r\n", 8) << QByteArray("data.bin");
         QTest::newRow("quotes and Cyrillic") << "Отчёт \"итог\".pdf" << QByteArray("%PDF") << QStringLiteral("Отчёт %22итог%22.pdf").toUtf8();
         QTest::newRow("line breaks escaped") << "a\rb\nc.txt" << QByteArray("x") << QByteArray("a%0Db%0Ac.txt");
+        QTest::newRow("placeholders in the name") << "%1 %2%3.txt" << QByteArray("x") << QByteArray("%1 %2%3.txt");
     }
     void uploadBody()
     {

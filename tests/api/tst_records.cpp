@@ -28,6 +28,7 @@ private slots:
         QTest::newRow("whitespace around") << QByteArray(" \r\n\t{ \"error\" : \"x\" }\n ") << QVariant("x");
         QTest::newRow("escapes") << QByteArray("{\"error\":\"a\\\"b\\\\c\\/d\\n\\u0041\\u00e9\\ud83d\\ude00\"}") << QVariant(QStringLiteral("a\"b\\c/d\nAé😀"));
         QTest::newRow("NUL escape kept") << QByteArray("{\"error\":\"a\\u0000b\"}") << QVariant(QString::fromUtf16(u"a\0b", 3));
+        QTest::newRow("combining flood keeps thirty marks") << "{\"error\":\"a" + QByteArray("\\u0301").repeated(40) + "b\"}" << QVariant("a" + QString(30, QChar(0x301)) + "b");
         QTest::newRow("raw UTF-8") << QStringLiteral("{\"error\":\"Ошибка ✅\"}").toUtf8() << QVariant(QStringLiteral("Ошибка ✅"));
         QTest::newRow("repeated key: last wins") << QByteArray(R"({"error":"a","error":"b"})") << QVariant("b");
         QTest::newRow("other values ignored") << QByteArray(R"({"x":[1,-0.5e-3,true,false,null,{"y":[]}],"error":"z"})") << QVariant("z");
@@ -304,8 +305,10 @@ private slots:
         QTest::newRow("user absent") << "user" << absent << "";
         QTest::newRow("user empty is the content host") << "user" << QVariant("") << "https://content.test.example/";
         QTest::newRow("user relative") << "user" << QVariant("avatars/1.png") << "https://content.test.example/avatars/1.png";
-        QTest::newRow("user full address") << "user" << QVariant("https://cdn.example/a.png") << "https://cdn.example/a.png";
-        QTest::newRow("user plain http") << "user" << QVariant("http://cdn.example/a.png") << "http://cdn.example/a.png";
+        QTest::newRow("user full address on the content host") << "user" << QVariant("https://content.test.example/a.png") << "https://content.test.example/a.png";
+        QTest::newRow("user full address elsewhere") << "user" << QVariant("https://cdn.example/a.png") << "";
+        QTest::newRow("user content host over plain http") << "user" << QVariant("http://content.test.example/a.png") << "";
+        QTest::newRow("user content host, other port") << "user" << QVariant("https://content.test.example:8443/a.png") << "";
         QTest::newRow("user unparsable") << "user" << QVariant("http://exa mple/a b") << "";
         QTest::newRow("friend empty is nothing") << "friend" << QVariant("") << "";
         QTest::newRow("friend relative") << "friend" << QVariant("a/b.jpg") << "https://content.test.example/a/b.jpg";

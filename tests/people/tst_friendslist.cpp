@@ -3,6 +3,7 @@
 #include "APIClient.h"
 #include "FriendsListModel.h"
 #include "LanguageManager.h"
+#include "ServerConfig.h"
 
 #include <QAbstractItemModelTester>
 #include <QCoro/QCoroTask>
@@ -172,12 +173,12 @@ private slots:
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         QList<Conversation> list = sample();
         list[0].participant.numericId = 42;
-        list[0].participant.avatar = QStringLiteral("https://content.example/a.png");
+        list[0].participant.avatar = QStringLiteral("a.png");
         model.setConversations(list);
 
         const QModelIndex first = model.index(0);
         QCOMPARE(first.data(FriendsListModel::DisplayNameRole).toString(), QStringLiteral("Анна Смирнова"));
-        QCOMPARE(first.data(FriendsListModel::AvatarUrlRole).toUrl(), QUrl("https://content.example/a.png"));
+        QCOMPARE(first.data(FriendsListModel::AvatarUrlRole).toUrl(), QUrl(ServerConfig::current().contentURL + "a.png"));
         const QModelIndex unknown = model.index(2);
         QCOMPARE(unknown.data(FriendsListModel::HasUsernameRole).toBool(), false);
         QVERIFY(!unknown.data(FriendsListModel::UsernameRole).isValid());

@@ -95,6 +95,7 @@ Item {
             compare(view.callFor.id, boris.id)
             mouseClick(find("sidebarToggle"))
             compare(view.sidebarToggles, 1)
+            compare(find("fileDialog").acceptLabel, "Прикрепить файл")
         }
 
         function lastMessageInSight(list) {

@@ -90,6 +90,7 @@ Rectangle {
                 y: 8
                 visible: root.message.length === 0
                 text: root.tr("Сообщение...", "Message...")
+                textFormat: Text.PlainText
                 font.pixelSize: 14
                 color: root.colors.mutedForeground
                 enabled: false
@@ -133,6 +134,7 @@ Rectangle {
                 objectName: "composerHint"
                 Accessible.ignored: true
                 text: root.tr("Shift+Enter — новая строка", "Shift+Enter — new line")
+                textFormat: Text.PlainText
                 font.pixelSize: 10
                 color: root.colors.mutedForeground
                 opacity: 0.6

@@ -75,6 +75,7 @@ Item {
                 anchors.centerIn: parent
                 text: parent.modelData.tab
                 Accessible.ignored: true
+                textFormat: Text.PlainText
                 font.pixelSize: 20
             }
 
@@ -127,6 +128,7 @@ Item {
                     anchors.centerIn: parent
                     text: modelData
                     Accessible.ignored: true
+                    textFormat: Text.PlainText
                     font.pixelSize: 24
                 }
             }

@@ -46,6 +46,7 @@ Item {
         Text {
             anchors.verticalCenter: parent.verticalCenter
             text: root.text
+            textFormat: Text.PlainText
             font.pixelSize: 13
             font.weight: Font.Medium
             color: root.colors ? root.colors.foreground : "#18181b"
