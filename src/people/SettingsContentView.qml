@@ -192,6 +192,13 @@ Item {
                     }
                 }
             }
+
+            NotificationSettingsSection {
+                objectName: "notificationsSection"
+                Layout.fillWidth: true
+                colors: view.colors
+                language: view.language
+            }
         }
     }
 
