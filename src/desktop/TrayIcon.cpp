@@ -272,7 +272,7 @@ void DBusMenuAdaptor::Event(int id, const QString &eventId, const QDBusVariant &
     m_tray->menuEvent(id, eventId);
 }
 
-QList<int> DBusMenuAdaptor::EventGroup(const DBusMenuEventList &events)
+QList<int> DBusMenuAdaptor::EventGroup(const QList<DBusMenuEvent> &events)
 {
     QList<int> errors;
     for (const DBusMenuEvent &event : events) {

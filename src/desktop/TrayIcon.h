@@ -145,7 +145,7 @@ public slots:
     DBusMenuItemList GetGroupProperties(const QList<int> &ids, const QStringList &propertyNames);
     QDBusVariant GetProperty(int id, const QString &name);
     void Event(int id, const QString &eventId, const QDBusVariant &data, uint timestamp);
-    QList<int> EventGroup(const DBusMenuEventList &events);
+    QList<int> EventGroup(const QList<DBusMenuEvent> &events);
     bool AboutToShow(int) { return false; }
     QList<int> AboutToShowGroup(const QList<int> &, QList<int> &idErrors)
     {
