@@ -150,14 +150,29 @@ QCoro::Task<APIResult<qint64>> APIClient::getUnreadCount(QString token)
     if (!dom.parse(answer.value().body, &ignored))
         co_return qint64(0);
     const std::uint32_t count = dom.member(dom.root(), "unreadCount");
-    if (count == JsonDom::npos)
-        co_return qint64(0);
-    co_return dom.integer(dom.node(count)).value_or(0);
+    const qint64 unread = count == JsonDom::npos ? 0 : dom.integer(dom.node(count)).value_or(0);
+    // The answer also names the newest unread message (limit=1); anything malformed there is skipped.
+    QString ids[3];
+    const std::uint32_t list = dom.member(dom.root(), "notifications");
+    if (list != JsonDom::npos && dom.node(list).type == JsonDom::Type::Array && dom.node(list).length > 0
+        && dom.node(list + 1).type == JsonDom::Type::Object) {
+        const char *keys[3] = {"id", "senderId", "content"};
+        for (int i = 0; i < 3; ++i) {
+            const std::uint32_t value = dom.member(list + 1, keys[i]);
+            if (value != JsonDom::npos && dom.node(value).type == JsonDom::Type::String)
+                ids[i] = dom.string(dom.node(value));
+        }
+    }
+    emit unreadFetched(unread, ids[0], ids[1], ids[2]);
+    co_return unread;
 }
 
 QCoro::Task<APIResult<ConversationsResponse>> APIClient::getConversations(QString token)
 {
-    co_return co_await perform<ConversationsResponse>("GET", QStringLiteral("conversations"), std::nullopt, token);
+    auto result = co_await perform<ConversationsResponse>("GET", QStringLiteral("conversations"), std::nullopt, token);
+    if (result.ok() && result.value().conversations)
+        emit conversationsFetched(*result.value().conversations);
+    co_return result;
 }
 
 QCoro::Task<APIResult<MessagesResponse>> APIClient::getMessages(QString token, QString participantId)

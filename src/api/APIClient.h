@@ -49,6 +49,13 @@ public:
     // Test hook: the whole-request deadline (60 s), waiting for connectivity included.
     void setDeadlineForTesting(std::chrono::milliseconds deadline);
 
+signals:
+    // What the polls already fetched, for the desktop notifications (which send no requests of their
+    // own): the unread count with the newest unread message (empty ids when there is none), and every
+    // conversation list that arrived.
+    void unreadFetched(qint64 count, const QString &newestId, const QString &senderId, const QString &content);
+    void conversationsFetched(const QList<Conversation> &conversations);
+
 private:
     template <class T>
     QCoro::Task<APIResult<T>> perform(QByteArray method, QString path, std::optional<QJsonObject> body,

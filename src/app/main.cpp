@@ -1,7 +1,10 @@
+#include "AppInfo.h"
 #include "AuthManager.h"
 #include "CallWindows.h"
+#include "DesktopIntegration.h"
 #include "FontSetup.h"
 #include "ServerConfig.h"
+#include "SingleInstance.h"
 
 #include <QFont>
 #include <QGuiApplication>
@@ -15,6 +18,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 
 namespace {
@@ -25,10 +29,36 @@ const QList<FontSetup::TextStyle> loginTextStyles = {
     {12}, {12, QFont::Medium}, {13, QFont::Medium}, {14}, {14, QFont::Medium}, {16, QFont::Bold},
     {28, QFont::Bold}, {12, QFont::Normal, true}, {16, QFont::Normal, true}};
 
+// --help and --version answer before any window system is needed.
+std::optional<int> answerCommandLine(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--version") || !std::strcmp(argv[i], "-v")) {
+            std::printf("theorvane-teams %s\n", qPrintable(AppInfo::version()));
+            return 0;
+        }
+        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
+            std::printf("Usage: theorvane-teams [options]\n"
+                        "TheOrvane Teams: messages, friends and voice calls of the TheOrvane team service.\n"
+                        "A second launch brings the running window forward.\n\n"
+                        "Options:\n"
+                        "  -h, --help     Show this help and exit.\n"
+                        "  -v, --version  Show the version and exit.\n"
+                        "Qt's own options (for example -platform) are accepted as well.\n\n"
+                        "Environment (development): THEORVANE_SERVER_URL, THEORVANE_CONTENT_URL, THEORVANE_WEB_URL,\n"
+                        "THEORVANE_PROFILE (a separate profile and instance).\n");
+            return 0;
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    if (const auto status = answerCommandLine(argc, argv))
+        return *status;
     QGuiApplication app(argc, argv);
     QGuiApplication::setOrganizationName(QStringLiteral("TheOrvane"));
     QGuiApplication::setApplicationName(QStringLiteral("Teams"));
@@ -43,8 +73,23 @@ int main(int argc, char *argv[])
         return 2;
     }
 
+    // One instance per member: the bus name is claimed on a pool thread while the types load, and a
+    // later launch hands over to the running one before it shows anything.
+    SingleInstance instance;
+    std::atomic<int> claimed = -1;
+    QThreadPool::globalInstance()->start([&instance, &claimed] {
+        claimed = int(instance.claim());
+        QMetaObject::invokeMethod(qApp, [] {}, Qt::QueuedConnection);
+    });
+
     QQuickStyle::setStyle(QStringLiteral("Basic"));
     QQmlApplicationEngine engine;
+    QObject::connect(&instance, &SingleInstance::activated, &engine, [&engine] {
+        std::printf("[App] Window brought forward by a second launch\n");
+        std::fflush(stdout);
+        if (!engine.rootObjects().isEmpty())
+            DesktopIntegration::raise(qobject_cast<QWindow *>(engine.rootObjects().constFirst()));
+    });
     engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
     const QUrl mainUrl(QStringLiteral("qrc:/qt/qml/Orvane/Shell/Main.qml"));
 
@@ -128,6 +173,13 @@ int main(int argc, char *argv[])
                 QCoreApplication::exit(0);
             });
         });
+    }
+
+    while (claimed < 0)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    if (claimed == int(SingleInstance::Outcome::Forwarded)) {
+        QThreadPool::globalInstance()->waitForDone();
+        return 0;
     }
 
     engine.load(mainUrl);

@@ -203,6 +203,13 @@ Item {
                     }
                 }
             }
+
+            NotificationSettingsSection {
+                objectName: "notificationsSection"
+                Layout.fillWidth: true
+                colors: view.colors
+                language: view.language
+            }
         }
     }
 

@@ -6,6 +6,7 @@ import Orvane.Ui
 import Orvane.People
 import Orvane.Messaging
 import Orvane.Calls
+import Orvane.Desktop
 
 // The signed-in window: icon sidebar, the section's page, and the open chat in the messages section.
 Item {
@@ -38,6 +39,18 @@ Item {
                 nav.selectSection(MainNavigation.Messages)
             if (pageLoader.item && pageLoader.item.focusSearch)
                 pageLoader.item.focusSearch()
+        }
+    }
+
+    // Notifications, the tray and close-to-tray, from this window's first frame on.
+    readonly property var hostWindow: Window.window
+    onHostWindowChanged: if (hostWindow) DesktopIntegration.start(hostWindow)
+    Binding { target: DesktopIntegration; property: "openChatId"; value: nav.chatFriend.id || "" }
+    Connections {
+        target: DesktopIntegration
+        function onOpenChatRequested(conversation) {
+            nav.selectSection(MainNavigation.Messages)
+            nav.selectConversation(conversation)
         }
     }
 

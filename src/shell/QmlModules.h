@@ -9,6 +9,7 @@ Q_IMPORT_QML_PLUGIN(Orvane_SessionPlugin)
 Q_IMPORT_QML_PLUGIN(Orvane_UiPlugin)
 Q_IMPORT_QML_PLUGIN(Orvane_CallsPlugin)
 Q_IMPORT_QML_PLUGIN(Orvane_PeoplePlugin)
+Q_IMPORT_QML_PLUGIN(Orvane_DesktopPlugin)
 #ifdef HAVE_ORVANE_MESSAGING
 Q_IMPORT_QML_PLUGIN(Orvane_MessagingPlugin)
 #endif
