@@ -79,6 +79,7 @@ SettingsSection {
         Text {
             Layout.fillWidth: true
             text: row.label
+            textFormat: Text.PlainText
             font.pixelSize: 14
             color: section.colors.foreground
             elide: Text.ElideRight
