@@ -155,18 +155,11 @@ private slots:
         ProfileModel model;
         model.setApiClient(&api);
         model.setTokenProvider([token] { return std::optional<QString>(token); });
-        auto task = model.loadProfile();
-        QVERIFY(model.isLoading());
-        QCoro::waitFor(std::move(task));
-        QVERIFY(!model.isLoading());
+        QCoro::waitFor(model.loadProfile());
         QCOMPARE(model.errorMessage(), QString());
-        QVERIFY(model.hasProfile());
         QCOMPARE(model.profile()->email, signIn.email);
         QCOMPARE(model.nameLine(), signIn.name);
-        QVERIFY(model.hasUsername());
         QVERIFY(model.avatarURL().isValid());
-        const QStringList shown = values(ProfileModel::tableRows(*model.profile()));
-        QCOMPARE(shown.first(), signIn.email);
 
         // The member's page on the site.
         QVERIFY(model.openWebsite());
