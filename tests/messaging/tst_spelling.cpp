@@ -77,6 +77,8 @@ private slots:
         QTest::newRow("no completion inside a word") << "Casino- night" << "Casino- night." << true;
         QTest::newRow("english completion") << "Some- day" << "Something day." << true;
         QTest::newRow("object replacement character") << "a \uFFFC b" << "A \uFFFC b." << true;
+        QTest::newRow("one completion per ending per run") << "что- что- что-" << "Что-то что- что-то." << true;
+        QTest::newRow("no such form") << "немало- дел" << "Немало- дел." << true;
         QTest::newRow("capital after a line break") << "end.\nnext" << "End.\nNext." << true;
         QTest::newRow("quote after a full stop keeps lower case") << "да.\"нет\"" << "Да. \"нет\"" << true;
         QTest::newRow("capital outside the BMP") << "x. \U00010428" << "X. \U00010400." << true;
@@ -124,20 +126,6 @@ private slots:
                          capital(completion) + ending);
             }
         }
-    }
-
-    void hyphenCompletionLimits()
-    {
-        bool changed = false;
-        // One occurrence per ending per run, and the end of the text on its own.
-        QCOMPARE(SpellingRules::completeHyphenatedWords("что- что- что-", changed), "что-то что- что-то");
-        changed = false;
-        QCOMPARE(SpellingRules::completeHyphenatedWords("что-то, кое-что", changed), "что-то, кое-что");
-        QVERIFY(!changed);
-        QCOMPARE(SpellingRules::completeHyphenatedWords("немало- дел", changed), "немало- дел");
-        QVERIFY(!changed);
-        QCOMPARE(SpellingRules::completeHyphenatedWords("-", changed), "-");
-        QCOMPARE(SpellingRules::completeHyphenatedWords("", changed), "");
     }
 
     void scripts_data()
