@@ -126,17 +126,12 @@ private slots:
             + ", senderId=" + first.senderId + ", content=" + first.content.left(30) + "...";
         QVERIFY(logged(firstLine));
 
-        // An unchanged poll touches no row, yet writes every line again.
-        {
-            m_log.clear();
-            QSignalSpy changes(anna->messages(), &QAbstractItemModel::dataChanged);
-            QSignalSpy inserts(anna->messages(), &QAbstractItemModel::rowsInserted);
-            QCoro::waitFor(anna->loadMessages(false));
-            QCOMPARE(changes.size() + inserts.size(), 0);
-            QCOMPARE(m_log.size(), shown + 2);
-            QCOMPARE(m_log.at(1), QStringLiteral("[ChatView] Loaded %1 messages").arg(shown));
-            QCOMPARE(m_log.at(2), firstLine);
-        }
+        // An unchanged poll writes every line again (that it keeps every row is tst_ChatView's test).
+        m_log.clear();
+        QCoro::waitFor(anna->loadMessages(false));
+        QCOMPARE(m_log.size(), shown + 2);
+        QCOMPARE(m_log.at(1), QStringLiteral("[ChatView] Loaded %1 messages").arg(shown));
+        QCOMPARE(m_log.at(2), firstLine);
 
         // Text.
         anna->setNewMessage(QStringLiteral("  Привет, Борис! 👋\n"));
