@@ -92,7 +92,6 @@ public:
     {
         m_tokenProvider = std::move(provider);
     }
-    void setRefreshIntervalForTesting(std::chrono::milliseconds interval) { m_poller.setInterval(interval); }
 
 signals:
     void activeChanged();

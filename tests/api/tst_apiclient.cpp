@@ -191,9 +191,10 @@ private slots:
         QCOMPARE(server.requests.first().target, target);
     }
 
-    // The failure table of the shared procedure, through getProfile.
+    // The failure table of the shared procedure (through getProfile), and the upload's own.
     void answers_data()
     {
+        QTest::addColumn<QString>("operation");
         QTest::addColumn<int>("status");
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<QByteArray>("contentType");
@@ -202,36 +203,49 @@ private slots:
 
         const int server = int(APIError::Kind::ServerError), decoding = int(APIError::Kind::Decoding);
         const QByteArray json = "application/json";
-        QTest::newRow("401 with error text") << 401 << QByteArray(R"({"error":"Недействительный токен"})") << json
+        const QString profile = "getProfile", upload = "upload";
+        QTest::newRow("401 with error text") << profile << 401 << QByteArray(R"({"error":"Недействительный токен"})") << json
                                              << server << "Недействительный токен";
-        QTest::newRow("500 with HTML") << 500 << QByteArray("<html><body>Oops</body></html>") << QByteArray("text/html") << server << "HTTP 500";
-        QTest::newRow("404 without error") << 404 << QByteArray(R"({"message":"x"})") << json << server << "HTTP 404";
-        QTest::newRow("403 error not a string") << 403 << QByteArray(R"({"error":5})") << json << server << "HTTP 403";
-        QTest::newRow("503 empty") << 503 << QByteArray() << QByteArray() << server << "HTTP 503";
-        QTest::newRow("200 without required field") << 200 << QByteArray(R"({"profile":null})") << json
+        QTest::newRow("500 with HTML") << profile << 500 << QByteArray("<html><body>Oops</body></html>") << QByteArray("text/html")
+                                       << server << "HTTP 500";
+        QTest::newRow("404 without error") << profile << 404 << QByteArray(R"({"message":"x"})") << json << server << "HTTP 404";
+        QTest::newRow("403 error not a string") << profile << 403 << QByteArray(R"({"error":5})") << json << server << "HTTP 403";
+        QTest::newRow("503 empty") << profile << 503 << QByteArray() << QByteArray() << server << "HTTP 503";
+        QTest::newRow("200 without required field") << profile << 200 << QByteArray(R"({"profile":null})") << json
                                                     << decoding << "ProfileResponse.success: missing required field";
-        QTest::newRow("204 empty") << 204 << QByteArray() << QByteArray() << decoding << "ProfileResponse: empty body";
-        QTest::newRow("200 success false is a record") << 200 << QByteArray(R"({"success":false,"error":"no"})") << json << -1 << "";
-        QTest::newRow("201 decodes like 200") << 201 << QByteArray(R"({"success":true})") << json << -1 << "";
+        QTest::newRow("204 empty") << profile << 204 << QByteArray() << QByteArray() << decoding << "ProfileResponse: empty body";
+        QTest::newRow("200 success false is a record") << profile << 200 << QByteArray(R"({"success":false,"error":"no"})") << json
+                                                       << -1 << "";
+        QTest::newRow("201 decodes like 200") << profile << 201 << QByteArray(R"({"success":true})") << json << -1 << "";
+        QTest::newRow("upload: 201 with a valid record still fails") << upload << 201 << QByteArray(R"({"success":true,"fileId":"f"})")
+                                                                     << json << server << "Upload failed with status 201";
+        QTest::newRow("upload: 413 with error text") << upload << 413 << QByteArray(R"({"error":"Файл слишком большой"})") << json
+                                                     << server << "Файл слишком большой";
+        QTest::newRow("upload: 400 error not a string") << upload << 400 << QByteArray(R"({"error":{"x":1}})") << json << server
+                                                        << "Upload failed with status 400";
+        QTest::newRow("upload: 200 success false is a record") << upload << 200 << QByteArray(R"({"success":false,"error":"virus"})")
+                                                               << json << -1 << "";
+        QTest::newRow("upload: 200 not a record") << upload << 200 << QByteArray(R"({"fileId":"f"})") << json << decoding
+                                                  << "FileUploadResponse.success: missing required field";
     }
     void answers()
     {
+        QFETCH(QString, operation);
         QFETCH(int, status);
         QFETCH(QByteArray, body);
         QFETCH(QByteArray, contentType);
         QFETCH(int, kind);
         QFETCH(QString, text);
         server.respond(status, body, contentType);
-        const auto result = QCoro::waitFor(client->getProfile(token));
-        if (kind < 0) {
-            QVERIFY2(result.ok(), qPrintable(result.error().description()));
+        const auto failure = operation == "upload" ? outcome(client->uploadFile(token, writeFile("a.txt", "a")))
+                                                   : perform(*client, *calls, operation);
+        QVERIFY2(failure.has_value() == (kind >= 0), qPrintable(failure ? failure->description() : QString()));
+        if (!failure)
             return;
-        }
-        QVERIFY(!result.ok());
-        QCOMPARE(int(result.error().kind), kind);
-        QVERIFY2(result.error().description().startsWith(text), qPrintable(result.error().description()));
+        QCOMPARE(int(failure->kind), kind);
+        QVERIFY2(failure->description().startsWith(text), qPrintable(failure->description()));
         if (kind == int(APIError::Kind::ServerError))
-            QCOMPARE(result.error().description(), text);
+            QCOMPARE(failure->description(), text);
     }
 
     void unreadCount_data()
@@ -272,15 +286,6 @@ private slots:
 
         server.respond(502, "<html>Bad gateway</html>", "text/html");
         QCOMPARE(QCoro::waitFor(calls->endCall("t", "c")).error().kind, APIError::Kind::Decoding);
-
-        server.respond(200, R"({"success":true,"call":{"id":"c"}})");
-        const auto noStatus = QCoro::waitFor(calls->getCallStatus("t", "c"));
-        QVERIFY(noStatus.error().description().contains("CallData.status: missing required field"));
-
-        server.respond(200, R"({"success":true,"incomingCall":{"id":"c","offer":"sdp","caller":{"id":"u","name":"Ann"}}})");
-        const auto incoming = QCoro::waitFor(calls->checkIncomingCall("t"));
-        QVERIFY(incoming.ok());
-        QCOMPARE(incoming.value().incomingCall->caller->name, std::optional<QString>("Ann"));
     }
 
     // The multipart body byte for byte, and the upload's log lines.
@@ -363,39 +368,6 @@ private slots:
                                             "[APIClient] ❌ File too large: 10485761 > 10485760"}));
     }
 
-    void uploadAnswers_data()
-    {
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<int>("kind"); // -1: a record comes back
-        QTest::addColumn<QString>("text");
-        const int server = int(APIError::Kind::ServerError);
-        QTest::newRow("201 with a valid record still fails") << 201 << QByteArray(R"({"success":true,"fileId":"f"})") << server
-                                                             << "Upload failed with status 201";
-        QTest::newRow("413 with error text") << 413 << QByteArray(R"({"error":"Файл слишком большой"})") << server << "Файл слишком большой";
-        QTest::newRow("400 error not a string") << 400 << QByteArray(R"({"error":{"x":1}})") << server << "Upload failed with status 400";
-        QTest::newRow("200 success false is a record") << 200 << QByteArray(R"({"success":false,"error":"virus"})") << -1 << "";
-        QTest::newRow("200 not a record") << 200 << QByteArray(R"({"fileId":"f"})") << int(APIError::Kind::Decoding)
-                                          << "FileUploadResponse.success: missing required field";
-    }
-    void uploadAnswers()
-    {
-        QFETCH(int, status);
-        QFETCH(QByteArray, body);
-        QFETCH(int, kind);
-        QFETCH(QString, text);
-        server.respond(status, body);
-        const auto result = QCoro::waitFor(client->uploadFile(token, writeFile("a.txt", "a")));
-        if (kind < 0) {
-            QVERIFY(result.ok());
-            QVERIFY(!result.value().success);
-            return;
-        }
-        QVERIFY(!result.ok());
-        QCOMPARE(int(result.error().kind), kind);
-        QCOMPARE(result.error().description(), text);
-    }
-
     void localFailures()
     {
         const auto missing = QCoro::waitFor(client->uploadFile(token, files.filePath("nope.txt")));
@@ -439,26 +411,40 @@ private slots:
         QCOMPARE(QCoro::waitFor(client->getProfile(token)).error(), APIError::serverError("HTTP 500"));
     }
 
-    // The account client waits for connectivity until its deadline; call polls fail at once.
-    void refusedConnection_data()
+    // Nobody listening: the account client waits for connectivity until its deadline, call polls fail at once.
+    // A silent server: the request times out and, having reached the server, is not sent again.
+    void transportFailures_data()
     {
         QTest::addColumn<QString>("operation");
-        QTest::newRow("profile") << "getProfile";
-        QTest::newRow("unread count passes it on") << "getUnreadCount";
-        QTest::newRow("incoming call poll") << "incoming";
+        QTest::addColumn<bool>("silent");
+        QTest::addColumn<int>("code");
+        const int refused = QNetworkReply::ConnectionRefusedError, timeout = QNetworkReply::TimeoutError;
+        QTest::newRow("refused: profile") << "getProfile" << false << refused;
+        QTest::newRow("refused: unread count passes it on") << "getUnreadCount" << false << refused;
+        QTest::newRow("refused: incoming call poll") << "incoming" << false << refused;
+        QTest::newRow("silent: send") << "send" << true << timeout;
+        QTest::newRow("silent: call status") << "status" << true << timeout;
     }
-    void refusedConnection()
+    void transportFailures()
     {
         QFETCH(QString, operation);
-        const QString address = QStringLiteral("http://127.0.0.1:%1").arg(TestHttpServer::closedPort());
-        APIClient offline(address, this);
-        CallAPIClient offlineCalls(address, this);
-        offline.setDeadlineForTesting(800ms);
-        const auto failure = perform(offline, offlineCalls, operation);
+        QFETCH(bool, silent);
+        QFETCH(int, code);
+        server.responder = [](const RecordedRequest &) {
+            CannedResponse r;
+            r.silent = true;
+            return r;
+        };
+        const QString address = silent ? server.url() : QStringLiteral("http://127.0.0.1:%1").arg(TestHttpServer::closedPort());
+        APIClient api(address, this);
+        CallAPIClient apiCalls(address, this);
+        api.setDeadlineForTesting(800ms);
+        apiCalls.setDeadlineForTesting(800ms);
+        const auto failure = perform(api, apiCalls, operation);
         QVERIFY(failure);
         QCOMPARE(failure->kind, APIError::Kind::Transport);
-        QCOMPARE(failure->transportCode, int(QNetworkReply::ConnectionRefusedError));
-        QVERIFY(!failure->description().isEmpty());
+        QCOMPARE(failure->transportCode, code);
+        QCOMPARE(server.requests.size(), silent ? 1 : 0);
     }
 
     // A server that comes up while the request waits is reached.
@@ -473,31 +459,6 @@ private slots:
         const auto result = QCoro::waitFor(waiting.getMessages(token, "p"));
         QVERIFY2(result.ok(), qPrintable(result.error().description()));
         QCOMPARE(late.requests.size(), 1);
-    }
-
-    void silentServerTimesOut_data()
-    {
-        QTest::addColumn<QString>("operation");
-        QTest::newRow("send") << "send";
-        QTest::newRow("call status") << "status";
-    }
-    void silentServerTimesOut()
-    {
-        QFETCH(QString, operation);
-        server.responder = [](const RecordedRequest &) {
-            CannedResponse r;
-            r.silent = true;
-            return r;
-        };
-        APIClient impatient(server.url(), this);
-        CallAPIClient impatientCalls(server.url(), this);
-        impatient.setDeadlineForTesting(500ms);
-        impatientCalls.setDeadlineForTesting(500ms);
-        const auto failure = perform(impatient, impatientCalls, operation);
-        QVERIFY(failure);
-        QCOMPARE(failure->kind, APIError::Kind::Transport);
-        QCOMPARE(failure->transportCode, int(QNetworkReply::TimeoutError));
-        QCOMPARE(server.requests.size(), 1); // a request that reached the server is not sent again
     }
 };
 

@@ -224,32 +224,17 @@ private slots:
         QVERIFY2(failure->description().contains(error), qPrintable(failure->description()));
     }
 
-    void responsesThatDecode()
+    // Nested snake-case keys and every friendship state decode from the reference server's answers
+    // (tst_messaging_e2e). Lists and records may be absent; a candidate without its optional fields still
+    // writes both.
+    void optionalParts()
     {
-        const auto conversations = ConversationsResponse::decode(R"({"success":true})");
-        QVERIFY(conversations.ok());
-        QVERIFY(!conversations.value().conversations);
-
-        const auto list = ConversationsResponse::decode(
-            R"({"success":true,"conversations":[{"id":"c","participant":{"id":"p","last_name":"L"},"unread_count":3,)"
-            R"("friendship_status":"pending_incoming","last_message":{"content":"hi","sender_id":"p","is_mine":false}}]})");
-        QVERIFY2(list.ok(), qPrintable(list.error().description()));
-        const Conversation &c = list.value().conversations->first();
-        QVERIFY(c.friendshipStatus == FriendshipStatus::PendingIncoming);
-        QCOMPARE(c.unreadCount, 3);
-        QCOMPARE(c.participant.lastName, std::optional<QString>(QStringLiteral("L")));
-        QCOMPARE(c.lastMessage->isMine, std::optional<bool>(false));
-
-        const auto incoming = IncomingCallResponse::decode(R"({"success":true,"incomingCall":null})");
-        QVERIFY(incoming.ok());
-        QVERIFY(!incoming.value().incomingCall);
+        const auto list = ConversationsResponse::decode(R"({"success":true})");
+        QVERIFY(list.ok() && !list.value().conversations);
         const auto status = CallStatusResponse::decode(R"({"success":false,"error":"not found"})");
-        QVERIFY(status.ok());
-        QVERIFY(!status.value().call);
-        const auto snake = CallResponse::decode(R"({"success":true,"call_id":"x"})");
-        QVERIFY(snake.ok());
-        QVERIFY(!snake.value().callId); // call records match keys exactly
-
+        QVERIFY(status.ok() && !status.value().call);
+        const auto incoming = IncomingCallResponse::decode(R"({"success":true,"incomingCall":null})");
+        QVERIFY(incoming.ok() && !incoming.value().incomingCall);
         const auto data = CallStatusResponse::decode(
             R"({"success":true,"call":{"id":"c","status":"ringing","callerCandidates":[{"candidate":"a"}]}})");
         QVERIFY(data.ok());
@@ -350,14 +335,7 @@ private slots:
         QCOMPARE(f.displayName(), QStringLiteral("Анна"));
         f.lastName = "Котова";
         QCOMPARE(f.displayName(), QStringLiteral("Анна Котова"));
-
-        Conversation c;
-        c.participant.id = "p";
-        c.participant.name = "N";
-        c.unreadCount = 4;
-        const Friend built = Friend::fromConversation(c);
-        QCOMPARE(built.id, QStringLiteral("p"));
-        QCOMPARE(built.unreadCount, std::optional<qint64>(4));
+        // Friend::fromConversation is the friends list's (tst_friendslist).
     }
 
     void attachmentFileName_data()

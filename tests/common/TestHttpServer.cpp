@@ -22,11 +22,6 @@ bool TestHttpServer::listen(quint16 port)
     return m_server.listen(QHostAddress::LocalHost, port);
 }
 
-void TestHttpServer::close()
-{
-    m_server.close();
-}
-
 QString TestHttpServer::url() const
 {
     return QStringLiteral("http://127.0.0.1:%1").arg(port());
@@ -61,11 +56,6 @@ void TestHttpServer::release(int count)
 
 void TestHttpServer::write(QTcpSocket *socket, const CannedResponse &answer)
 {
-    if (!answer.raw.isEmpty()) {
-        socket->write(answer.raw);
-        socket->disconnectFromHost();
-        return;
-    }
     QByteArray out = "HTTP/1.1 " + QByteArray::number(answer.status) + " Status\r\n";
     if (!answer.contentType.isEmpty())
         out += "Content-Type: " + answer.contentType + "\r\n";

@@ -30,7 +30,6 @@ struct CannedResponse {
     QList<std::pair<QByteArray, QByteArray>> extraHeaders;
     bool silent = false;  // never answer (the connection stays open)
     bool held = false;    // answered when the test calls release()
-    QByteArray raw;       // when set, written as it stands instead of an HTTP response
 };
 
 class TestHttpServer : public QObject
@@ -42,7 +41,6 @@ public:
     explicit TestHttpServer(QObject *parent = nullptr);
 
     bool listen(quint16 port = 0);
-    void close();
     quint16 port() const { return m_server.serverPort(); }
     QString url() const; // http://127.0.0.1:<port>
 

@@ -133,25 +133,6 @@ private slots:
             QCOMPARE(model.messages(), next);
         }
     }
-
-    void roles()
-    {
-        MessageListModel model;
-        model.setContentHost(QStringLiteral("https://content.theorvane.example"));
-        Message m = message("m1", QStringLiteral("\U0001F4CE report.pdf (2.3 MB)"));
-        m.attachmentUrl = QStringLiteral("https://content.theorvane.example/files/1-2-report.pdf");
-        m.attachmentType = QStringLiteral("application/pdf");
-        m.createdAt = QStringLiteral("2025-03-01T09:05:00.000000Z");
-        m.isMine.reset();
-        model.setMessages({m});
-        const QModelIndex i = model.index(0);
-        QCOMPARE(i.data(MessageListModel::TimeRole).toString(), QStringLiteral("09:05"));
-        QCOMPARE(i.data(MessageListModel::CardKindRole).toString(), QStringLiteral("download"));
-        QCOMPARE(i.data(MessageListModel::CardNameRole).toString(), QStringLiteral("report.pdf"));
-        QCOMPARE(i.data(MessageListModel::TextRole).toString(), QString());
-        QCOMPARE(i.data(MessageListModel::IsMineRole).toBool(), false);
-        QVERIFY(!model.index(1).data(MessageListModel::ContentRole).isValid());
-    }
 };
 
 QTEST_GUILESS_MAIN(MessageListModelTest)

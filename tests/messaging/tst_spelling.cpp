@@ -77,6 +77,11 @@ private slots:
         QTest::newRow("no completion inside a word") << "Casino- night" << "Casino- night." << true;
         QTest::newRow("english completion") << "Some- day" << "Something day." << true;
         QTest::newRow("object replacement character") << "a \uFFFC b" << "A \uFFFC b." << true;
+        QTest::newRow("one completion per ending per run") << "что- что- что-" << "Что-то что- что-то." << true;
+        QTest::newRow("no such form") << "немало- дел" << "Немало- дел." << true;
+        QTest::newRow("capital after a line break") << "end.\nnext" << "End.\nNext." << true;
+        QTest::newRow("quote after a full stop keeps lower case") << "да.\"нет\"" << "Да. \"нет\"" << true;
+        QTest::newRow("capital outside the BMP") << "x. \U00010428" << "X. \U00010400." << true;
     }
 
     void rules()
@@ -96,29 +101,6 @@ private slots:
         QCOMPARE(notice("Как дела?"), "Ошибок не найдено");
         QCOMPARE(notice("hello", true), "Spelling corrected");
         QCOMPARE(notice("Fine.", true), "No errors found");
-    }
-
-    void capitalizeAfterPunctuation_data()
-    {
-        QTest::addColumn<QString>("input");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("after each mark") << "a. b! c? d" << "a. B! C? D";
-        QTest::newRow("white space keeps the flag") << "end.  \n next" << "end.  \n Next";
-        QTest::newRow("quote clears the flag") << "x.\"y" << "x.\"y";
-        QTest::newRow("digit clears the flag") << "1.2a" << "1.2a";
-        QTest::newRow("cyrillic") << "да.нет" << "да.Нет";
-        QTest::newRow("letter outside the BMP") << "x. \U00010428" << "x. \U00010400";
-        QTest::newRow("upper case stays") << "x. Y" << "x. Y";
-        QTest::newRow("no marks") << "abc" << "abc";
-    }
-
-    void capitalizeAfterPunctuation()
-    {
-        QFETCH(QString, input);
-        QFETCH(QString, expected);
-        bool changed = false;
-        QCOMPARE(SpellingRules::capitalizeAfterPunctuation(input, changed), expected);
-        QCOMPARE(changed, input != expected);
     }
 
     // One form of each kind (pronoun, fixed phrase, doubled word, English), before each ending and at
@@ -144,20 +126,6 @@ private slots:
                          capital(completion) + ending);
             }
         }
-    }
-
-    void hyphenCompletionLimits()
-    {
-        bool changed = false;
-        // One occurrence per ending per run, and the end of the text on its own.
-        QCOMPARE(SpellingRules::completeHyphenatedWords("что- что- что-", changed), "что-то что- что-то");
-        changed = false;
-        QCOMPARE(SpellingRules::completeHyphenatedWords("что-то, кое-что", changed), "что-то, кое-что");
-        QVERIFY(!changed);
-        QCOMPARE(SpellingRules::completeHyphenatedWords("немало- дел", changed), "немало- дел");
-        QVERIFY(!changed);
-        QCOMPARE(SpellingRules::completeHyphenatedWords("-", changed), "-");
-        QCOMPARE(SpellingRules::completeHyphenatedWords("", changed), "");
     }
 
     void scripts_data()

@@ -4,9 +4,7 @@
 #include "ProfileModel.h"
 #include "WebPage.h"
 
-#ifdef HAVE_REFERENCE_SERVER
 #include "ReferenceServer.h"
-#endif
 
 #include <QCoro/QCoroTask>
 #include <QSignalSpy>
@@ -44,19 +42,14 @@ class TestProfile : public QObject
     Q_OBJECT
 
     QTemporaryDir m_config;
-#ifdef HAVE_REFERENCE_SERVER
     ReferenceServer m_server;
-    bool m_serverUp = false;
-#endif
 
 private slots:
     void initTestCase()
     {
         QVERIFY(m_config.isValid());
         qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
-#ifdef HAVE_REFERENCE_SERVER
-        m_serverUp = m_server.start();
-#endif
+        QVERIFY2(m_server.start(), qPrintable(m_server.error()));
     }
 
     void init() { LanguageManager::shared().setLanguage(AppLanguage::Ru); }
@@ -142,10 +135,8 @@ private slots:
         QCOMPARE(url.isValid(), !expected.isEmpty());
     }
 
-#ifdef HAVE_REFERENCE_SERVER
     void showsTheSignedInMemberThenKeepsItBehindAnError()
     {
-        QVERIFY(m_serverUp);
         APIClient api(m_server.serverUrl());
         const auto signIn = m_server.demoSignIns().first();
         const auto answer = QCoro::waitFor(api.login(signIn.email, signIn.password));
@@ -155,18 +146,11 @@ private slots:
         ProfileModel model;
         model.setApiClient(&api);
         model.setTokenProvider([token] { return std::optional<QString>(token); });
-        auto task = model.loadProfile();
-        QVERIFY(model.isLoading());
-        QCoro::waitFor(std::move(task));
-        QVERIFY(!model.isLoading());
+        QCoro::waitFor(model.loadProfile());
         QCOMPARE(model.errorMessage(), QString());
-        QVERIFY(model.hasProfile());
         QCOMPARE(model.profile()->email, signIn.email);
         QCOMPARE(model.nameLine(), signIn.name);
-        QVERIFY(model.hasUsername());
         QVERIFY(model.avatarURL().isValid());
-        const QStringList shown = values(ProfileModel::tableRows(*model.profile()));
-        QCOMPARE(shown.first(), signIn.email);
 
         // The member's page on the site.
         QVERIFY(model.openWebsite());
@@ -188,7 +172,6 @@ private slots:
         QVERIFY(!model.isLoading());
         QCOMPARE(model.errorMessage(), QString());
     }
-#endif
 };
 
 QTEST_MAIN(TestProfile)

@@ -195,6 +195,7 @@ Item {
             tryVerify(() => find("sendNotice").visible, 5000)
             compare(find("sendNoticeText").text, "Не удалось отправить сообщение")
             compare(view.controller.newMessage, "не уйдёт")
+            verify(!view.controller.isSending)
         }
 
         function test_bubbleKinds_data() {

@@ -74,6 +74,23 @@ Item {
             compare(page.model.count, 4)
             verify(!find(page, "errorState").visible)
 
+            // Rows show the user names; chat and call hand the host the friend as a map.
+            const list = find(page, "friendsList")
+            const names = []
+            for (let i = 0; i < list.count; ++i)
+                names.push(find(list.itemAtIndex(i), "usernameText").text)
+            compare(names.sort(), ["@boris", "@john", "@maria", "@sofia"])
+            const chat = createTemporaryObject(spyComponent, root, { target: page, signalName: "friendSelected" })
+            const call = createTemporaryObject(spyComponent, root, { target: page, signalName: "callRequested" })
+            mouseClick(find(list.itemAtIndex(0), "chatButton"))
+            mouseClick(find(list.itemAtIndex(0), "callButton"))
+            compare(chat.count, 1)
+            compare(call.count, 1)
+            const chosen = chat.signalArguments[0][0]
+            compare(chosen.id, page.model.friendAt(0).id)
+            verify(chosen.username !== undefined && chosen.unreadCount !== undefined)
+            compare(call.signalArguments[0][0].id, chosen.id)
+
             // The search rules are checked on the model (tests/people); here, what the page shows.
             page.model.searchText = "zzz"
             compare(find(page, "searchField").text, "zzz")

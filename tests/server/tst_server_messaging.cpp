@@ -63,17 +63,13 @@ private slots:
         COMPARE_JSON(stored, (json{{"content", "hello Bob"}, {"senderId", f.aliceId}, {"isMine", true}, {"isRead", false}}));
 
         QCOMPARE(send(api, f.alice, f.carolId, "hello Carol").status, 200);
-        json list = api.get("/api/mobile/conversations", f.alice).json["conversations"];
+        const json list = api.get("/api/mobile/conversations", f.alice).json["conversations"];
         QCOMPARE(list.size(), 2u);
         COMPARE_JSON(list[0]["participant"]["id"], f.carolId);
         COMPARE_JSON(list[0]["lastMessage"]["content"], "hello Carol");
         COMPARE_JSON(list[0]["lastMessage"]["isMine"], true);
         QVERIFY(std::regex_match(list[0]["lastMessageAt"].get<std::string>(), timestamp));
-
-        QCOMPARE(send(api, f.bob, f.aliceId, "back to you").status, 200);
-        list = api.get("/api/mobile/conversations", f.alice).json["conversations"];
-        COMPARE_JSON(list[0]["participant"]["id"], f.bobId);
-        COMPARE_JSON(list[0]["lastMessage"]["isMine"], false);
+        // The other side's message moving a conversation up is the end-to-end test's (tst_messaging_e2e).
     }
 
     void unreadCountsAndReading()

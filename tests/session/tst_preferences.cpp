@@ -70,25 +70,6 @@ private slots:
         QCOMPARE(settings().value(key).toString(), storedAfter);
     }
 
-    void languageChangePersistsAndNotifies()
-    {
-        LanguageManager manager(nullptr);
-        QSignalSpy spy(&manager, &LanguageManager::languageChanged);
-        manager.setLanguageCode("en");
-        QCOMPARE(spy.count(), 1);
-        QVERIFY(manager.isEnglish());
-        QCOMPARE(settings().value("appLanguage").toString(), "en");
-        QCOMPARE(manager.text("Вход", "Sign In"), "Sign In");
-
-        manager.setLanguageCode("fr"); // ignored
-        QCOMPARE(manager.languageCode(), "en");
-        QCOMPARE(spy.count(), 1);
-
-        manager.setLanguage(AppLanguage::Ru);
-        QCOMPARE(spy.count(), 2);
-        QCOMPARE(manager.text("Вход", "Sign In"), "Вход");
-    }
-
     void themeChangeAppliesLaterAndPersists()
     {
         QQuickWindow window;

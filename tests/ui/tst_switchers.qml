@@ -14,15 +14,6 @@ Item {
     Avatar { id: avatar; y: 200; size: 36 }
     GlassButton { id: glass; y: 240; text: "Регистрация" }
     Text { id: plain; text: "x" }
-    Row {
-        id: avatarRow
-        y: 290
-        Repeater {
-            id: manyAvatars
-            model: ["ef4444", "f59e0b", "10b981", "14b8a6", "3b82f6", "6366f1", "8b5cf6", "ec4899", "0ea5e9", "84cc16", "f43f5e", "78716c"]
-            Avatar { required property string modelData; size: 24 }
-        }
-    }
 
     TestCase {
         name: "Switchers"
@@ -102,31 +93,6 @@ Item {
             tryCompare(avatar, "showsFallback", true)
             avatar.source = imageServer.url + "/avatar.png"
             tryCompare(avatar, "showsImage", true)
-        }
-
-        // Pictures that start loading together, some dropped for others, each end up in their own avatar
-        // (a conversation row once showed its neighbour's picture; that race itself does not occur here).
-        function test_avatarsLoadingTogetherShowTheirOwnPictures() {
-            // As when a list is built twice: every first request is dropped for another picture.
-            const n = manyAvatars.count
-            for (let i = 0; i < n; ++i)
-                manyAvatars.itemAt(i).source = imageServer.url + "/colour/" + manyAvatars.itemAt((i + 1) % n).modelData + ".png"
-            wait(5)
-            for (let i = 0; i < n; ++i)
-                manyAvatars.itemAt(i).source = imageServer.url + "/colour/" + manyAvatars.itemAt(i).modelData + ".png"
-            tryVerify(() => {
-                for (let i = 0; i < manyAvatars.count; ++i) {
-                    if (!manyAvatars.itemAt(i).showsImage)
-                        return false
-                }
-                return true
-            }, 10000)
-            waitForRendering(avatarRow)
-            const shot = grabImage(avatarRow)
-            for (let i = 0; i < manyAvatars.count; ++i) {
-                const expected = "#" + manyAvatars.itemAt(i).modelData
-                verify(Qt.colorEqual(shot.pixel(i * 24 + 12, 4), expected), "avatar " + i + " shows " + shot.pixel(i * 24 + 12, 4) + ", not " + expected)
-            }
         }
 
         function test_controlsAndTextUseTheUiFont() {

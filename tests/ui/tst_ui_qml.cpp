@@ -25,32 +25,16 @@ public slots:
         FontSetup::apply();
     }
 
-    // Pictures for the avatar as imageServer: /avatar.png at once, /slow.png only after release(),
-    // /colour/RRGGBB.png in that colour, else 404.
+    // Pictures for the avatar as imageServer: /avatar.png at once, /slow.png only after release(), else 404.
     void qmlEngineAvailable(QQmlEngine *engine)
     {
-        // Large enough to arrive in many pieces, as real pictures do: the top in the colour, the
-        // rest noise that does not compress.
-        const auto png = [](const QColor &colour) {
-            QImage image(160, 160, QImage::Format_ARGB32);
-            image.fill(colour);
-            quint32 seed = 1;
-            for (int y = 80; y < image.height(); ++y) {
-                for (int x = 0; x < image.width(); ++x) {
-                    seed = seed * 1664525u + 1013904223u;
-                    image.setPixel(x, y, 0xff000000u | (seed >> 8));
-                }
-            }
-            QBuffer buffer;
-            buffer.open(QIODevice::WriteOnly);
-            image.save(&buffer, "PNG");
-            return buffer.data();
-        };
-        m_images.responder = [png](const RecordedRequest &request) {
-            const QByteArray &target = request.target;
-            if (target.startsWith("/colour/") && target.endsWith(".png"))
-                return CannedResponse{200, png(QColor(QLatin1Char('#') + QString::fromLatin1(target.mid(8, 6)))), "image/png"};
-            CannedResponse r{200, png(Qt::red), "image/png"};
+        QImage picture(16, 16, QImage::Format_ARGB32);
+        picture.fill(Qt::red);
+        QBuffer png;
+        png.open(QIODevice::WriteOnly);
+        picture.save(&png, "PNG");
+        m_images.responder = [image = png.data()](const RecordedRequest &request) {
+            CannedResponse r{200, image, "image/png"};
             r.held = request.target == "/slow.png";
             if (request.target != "/avatar.png" && !r.held)
                 r = {404, {}, {}};
