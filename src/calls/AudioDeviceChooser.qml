@@ -23,8 +23,15 @@ ColumnLayout {
                                           && (revision, devices.indexOf(device) < 0)
     signal chosen(string device)
 
+    property int symbolSize: 16
+    property int symbolBoxWidth: 24
+    property int rowSpacing: 10
+
     property int revision: 0
     function tr(ru, en) { return english ? en : ru }
+    function showChoice() { combo.currentIndex = Math.max(0, devices.indexOf(device)) }
+    onDeviceChanged: showChoice()
+    onRevisionChanged: Qt.callLater(showChoice)
 
     spacing: 6
 
@@ -38,22 +45,23 @@ ColumnLayout {
 
     RowLayout {
         Layout.fillWidth: true
-        spacing: 10
+        spacing: chooser.rowSpacing
         Rectangle {
-            implicitWidth: 24
+            implicitWidth: chooser.symbolBoxWidth
             implicitHeight: 24
             radius: 6
             color: chooser.symbolBackground
             Icon {
                 anchors.centerIn: parent
                 name: chooser.symbol
-                size: 16
+                size: chooser.symbolSize
                 color: chooser.symbolColor
             }
         }
         Text {
             id: labelText
             objectName: "deviceLabel"
+            Layout.minimumWidth: 84 // both choosers' boxes line up
             text: chooser.kind === AudioDeviceModel.Microphone ? chooser.tr("Микрофон", "Microphone")
                                                                : chooser.tr("Динамик", "Speaker")
             font.pixelSize: 14
@@ -73,9 +81,9 @@ ColumnLayout {
             Accessible.name: labelText.text
             onActivated: (index) => chooser.chosen(index <= 0 ? "" : valueAt(index))
 
-            Binding on currentIndex {
-                value: (chooser.revision, Math.max(0, devices.indexOf(chooser.device)))
-            }
+            // After the combo box has taken in a new list, which resets its index.
+            onCountChanged: Qt.callLater(chooser.showChoice)
+            Component.onCompleted: chooser.showChoice()
 
             background: Rectangle {
                 radius: 8
@@ -150,7 +158,7 @@ ColumnLayout {
         objectName: "deviceMissingNotice"
         Layout.fillWidth: true
         visible: chooser.deviceMissing
-        text: chooser.tr("«%1» не найден — используется устройство по умолчанию",
+        text: chooser.tr("«%1» не найден — используется по умолчанию",
                          "“%1” not found — using the system default").arg(chooser.device)
         textFormat: Text.PlainText
         font.pixelSize: 12

@@ -74,6 +74,9 @@ Card {
             colors: panel.colors
             english: panel.english
             kind: AudioDeviceModel.Speaker
+            symbolSize: 14
+            symbolBoxWidth: 14
+            rowSpacing: 8
             device: panel.audioSettings.speakerDevice
             onChosen: (name) => panel.audioSettings.speakerDevice = name
         }
@@ -92,6 +95,9 @@ Card {
             colors: panel.colors
             english: panel.english
             kind: AudioDeviceModel.Microphone
+            symbolSize: 14
+            symbolBoxWidth: 14
+            rowSpacing: 8
             device: panel.audioSettings.microphoneDevice
             onChosen: (name) => panel.audioSettings.microphoneDevice = name
         }

@@ -92,7 +92,7 @@ Item {
             AudioSettingsManager.microphoneDevice = "gone"
             const notice = find(chooser, "deviceMissingNotice")
             tryVerify(() => notice.visible, 10000)
-            compare(notice.text, "«gone» не найден — используется устройство по умолчанию")
+            compare(notice.text, "«gone» не найден — используется по умолчанию")
             combo.activated(0)
             compare(AudioSettingsManager.microphoneDevice, "")
             verify(!notice.visible)
