@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QtTest>
 
+#include <canberra.h>
 #include <gst/gst.h>
 
 namespace {
@@ -125,6 +126,33 @@ private slots:
         const bool missing = !device.isEmpty() && !hearsTone;
         QCOMPARE(output.count(QStringLiteral("[Audio] Microphone \"%1\" not found, using the system default").arg(device)),
                  missing ? 1 : 0);
+    }
+
+    // The ringtone plays on the chosen speaker, or on the default one when that is gone.
+    void ringSoundPlaysOnTheChosenSpeaker_data()
+    {
+        QTest::addColumn<QString>("device");
+        QTest::addColumn<QString>("sink");
+        QTest::newRow("default") << QString() << QStringLiteral("speaker");
+        QTest::newRow("speaker2") << QStringLiteral("speaker2") << QStringLiteral("speaker2");
+        QTest::newRow("gone") << QStringLiteral("gone") << QStringLiteral("speaker");
+    }
+
+    void ringSoundPlaysOnTheChosenSpeaker()
+    {
+        QFETCH(QString, device);
+        QFETCH(QString, sink);
+        ca_context *context = nullptr;
+        QCOMPARE(ca_context_create(&context), CA_SUCCESS);
+        auto destroy = qScopeGuard([context] { ca_context_destroy(context); });
+        OutputCapture output;
+        MediaConfig::playSound(context, device, "phone-incoming-call");
+        // "index<TAB>sink index<TAB>..." for the stream, and the sinks' "index<TAB>name<TAB>...".
+        const QString stream = pactl({QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sink-inputs")});
+        const QString sinks = pactl({QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sinks")});
+        QVERIFY2(sinks.contains(stream.section(u'\t', 1, 1) + u'\t' + sink + u'\t'), qPrintable(stream + "\n" + sinks));
+        QCOMPARE(output.count(QStringLiteral("[Audio] Speaker \"gone\" not found, using the system default")),
+                 device == QLatin1String("gone") ? 1 : 0);
     }
 };
 
