@@ -64,9 +64,13 @@ void AudioSettingsManager::loadSettings()
     m_inputSensitivity = storedUnit(settings, QStringLiteral("callInputSensitivity"), DefaultInputSensitivity);
     const QVariant mic = settings.value(QStringLiteral("callMicEnabledByDefault"));
     m_micEnabledByDefault = mic.isValid() ? mic.toBool() : true;
+    m_microphoneDevice = settings.value(QStringLiteral("callMicrophoneDevice")).toString();
+    m_speakerDevice = settings.value(QStringLiteral("callSpeakerDevice")).toString();
     emit outputVolumeChanged();
     emit inputSensitivityChanged();
     emit micEnabledByDefaultChanged();
+    emit microphoneDeviceChanged();
+    emit speakerDeviceChanged();
 }
 
 void AudioSettingsManager::saveSettings()
@@ -78,6 +82,8 @@ void AudioSettingsManager::saveSettings()
     settings.setValue(QStringLiteral("speakerVolume"), double(m_outputVolume));
     settings.setValue(QStringLiteral("microphoneVolume"), double(m_inputSensitivity));
     settings.setValue(QStringLiteral("enableMicBeforeCall"), m_micEnabledByDefault);
+    settings.setValue(QStringLiteral("callMicrophoneDevice"), m_microphoneDevice);
+    settings.setValue(QStringLiteral("callSpeakerDevice"), m_speakerDevice);
 }
 
 void AudioSettingsManager::setOutputVolume(float volume)
@@ -107,4 +113,22 @@ void AudioSettingsManager::setMicEnabledByDefault(bool enabled)
     m_micEnabledByDefault = enabled;
     saveSettings();
     emit micEnabledByDefaultChanged();
+}
+
+void AudioSettingsManager::setMicrophoneDevice(const QString &device)
+{
+    if (device == m_microphoneDevice)
+        return;
+    m_microphoneDevice = device;
+    saveSettings();
+    emit microphoneDeviceChanged();
+}
+
+void AudioSettingsManager::setSpeakerDevice(const QString &device)
+{
+    if (device == m_speakerDevice)
+        return;
+    m_speakerDevice = device;
+    saveSettings();
+    emit speakerDeviceChanged();
 }

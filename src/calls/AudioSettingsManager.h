@@ -17,6 +17,9 @@ class AudioSettingsManager : public QObject
     Q_PROPERTY(float inputSensitivity READ inputSensitivity WRITE setInputSensitivity NOTIFY inputSensitivityChanged)
     Q_PROPERTY(bool micEnabledByDefault READ micEnabledByDefault WRITE setMicEnabledByDefault
                    NOTIFY micEnabledByDefaultChanged)
+    // Sound-server device names; empty = the system default.
+    Q_PROPERTY(QString microphoneDevice READ microphoneDevice WRITE setMicrophoneDevice NOTIFY microphoneDeviceChanged)
+    Q_PROPERTY(QString speakerDevice READ speakerDevice WRITE setSpeakerDevice NOTIFY speakerDeviceChanged)
 
 public:
     static constexpr float DefaultOutputVolume = 0.8f;
@@ -42,14 +45,22 @@ public:
     void setOutputVolume(float volume);
     void setInputSensitivity(float sensitivity);
     void setMicEnabledByDefault(bool enabled);
+    QString microphoneDevice() const { return m_microphoneDevice; }
+    QString speakerDevice() const { return m_speakerDevice; }
+    void setMicrophoneDevice(const QString &device);
+    void setSpeakerDevice(const QString &device);
 
 signals:
     void outputVolumeChanged();
     void inputSensitivityChanged();
     void micEnabledByDefaultChanged();
+    void microphoneDeviceChanged();
+    void speakerDeviceChanged();
 
 private:
     float m_outputVolume = DefaultOutputVolume;
     float m_inputSensitivity = DefaultInputSensitivity;
     bool m_micEnabledByDefault = true;
+    QString m_microphoneDevice;
+    QString m_speakerDevice;
 };

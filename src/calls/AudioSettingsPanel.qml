@@ -5,8 +5,8 @@ import Orvane.Session
 import Orvane.Ui
 import Orvane.Calls
 
-// The call's audio settings: volume, microphone sensitivity and whether calls start with the
-// microphone on. Every change is saved at once and acts on the running call. While the panel is
+// The call's audio settings: volume, speaker, microphone sensitivity, microphone and whether calls
+// start with the microphone on. Every change is saved at once and acts on the running call. While the panel is
 // open its meter shows the microphone at the chosen sensitivity.
 Card {
     id: panel
@@ -14,7 +14,7 @@ Card {
     property bool isPresented: false
     property bool english: LanguageManager.isEnglish
     property QtObject audioSettings: AudioSettingsManager
-    property MicrophoneMonitor monitor: MicrophoneMonitor {}
+    property MicrophoneMonitor monitor: MicrophoneMonitor { device: panel.audioSettings.microphoneDevice }
 
     function tr(ru, en) { return english ? en : ru }
 
@@ -74,12 +74,38 @@ Card {
             onMoved: (v) => panel.audioSettings.outputVolume = v
         }
 
+        AudioDeviceChooser {
+            objectName: "speakerChooser"
+            Layout.fillWidth: true
+            colors: panel.colors
+            english: panel.english
+            kind: AudioDeviceModel.Speaker
+            symbolSize: 14
+            symbolBoxWidth: 14
+            rowSpacing: 8
+            device: panel.audioSettings.speakerDevice
+            onChosen: (name) => panel.audioSettings.speakerDevice = name
+        }
+
         LevelRow {
             objectName: "sensitivityRow"
             symbol: "mic.fill"
             label: panel.tr("Чувствительность микрофона", "Mic Sensitivity")
             value: panel.audioSettings.inputSensitivity
             onMoved: (v) => panel.audioSettings.inputSensitivity = v
+        }
+
+        AudioDeviceChooser {
+            objectName: "microphoneChooser"
+            Layout.fillWidth: true
+            colors: panel.colors
+            english: panel.english
+            kind: AudioDeviceModel.Microphone
+            symbolSize: 14
+            symbolBoxWidth: 14
+            rowSpacing: 8
+            device: panel.audioSettings.microphoneDevice
+            onChosen: (name) => panel.audioSettings.microphoneDevice = name
         }
 
         MicrophoneLevelIndicator {

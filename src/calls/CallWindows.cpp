@@ -4,6 +4,7 @@
 
 #include "AccountRecords.h"
 #include "AppColors.h"
+#include "AudioSettingsManager.h"
 #include "AuthManager.h"
 #include "CallAPIClient.h"
 #include "CallStateManager.h"
@@ -199,7 +200,7 @@ void CallWindows::playSound(const char *eventId)
         }
     }
     if (m_canberra)
-        ca_context_play(static_cast<ca_context *>(m_canberra), 0, CA_PROP_EVENT_ID, eventId, nullptr);
+        MediaConfig::playSound(m_canberra, AudioSettingsManager::shared()->speakerDevice(), eventId);
 }
 
 // Outgoing

@@ -1,7 +1,53 @@
 #include "MediaConfig.h"
 
+#include "AudioDeviceModel.h"
+#include "Diagnostics.h"
+
 #include <QHostInfo>
 #include <QRegularExpression>
+
+#include <canberra.h>
+#include <gst/gst.h>
+
+#include <algorithm>
+#include <optional>
+
+namespace {
+
+QString missingDeviceNotice(bool microphone, const QString &device)
+{
+    return QStringLiteral("[Audio] %1 \"%2\" not found, using the system default")
+        .arg(microphone ? QStringLiteral("Microphone") : QStringLiteral("Speaker"), device);
+}
+
+// The leaf elements of a bin (or the element itself) that open a sound-server device by name.
+QList<GstElement *> deviceElements(GstElement *bin)
+{
+    QList<GstElement *> found;
+    auto consider = [&found](GstElement *e) {
+        if (GST_IS_BIN(e))
+            return;
+        GParamSpec *spec = g_object_class_find_property(G_OBJECT_GET_CLASS(e), "device");
+        if (spec && spec->value_type == G_TYPE_STRING && (spec->flags & G_PARAM_WRITABLE)
+            && (GST_OBJECT_FLAG_IS_SET(e, GST_ELEMENT_FLAG_SOURCE) || GST_OBJECT_FLAG_IS_SET(e, GST_ELEMENT_FLAG_SINK)))
+            found.append(e);
+    };
+    if (!GST_IS_BIN(bin)) {
+        consider(bin);
+        return found;
+    }
+    GstIterator *it = gst_bin_iterate_recurse(GST_BIN(bin));
+    GValue item = G_VALUE_INIT;
+    while (gst_iterator_next(it, &item) == GST_ITERATOR_OK) {
+        consider(GST_ELEMENT(g_value_get_object(&item)));
+        g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    gst_iterator_free(it);
+    return found; // the bin keeps them alive
+}
+
+} // namespace
 
 MediaConfig MediaConfig::fromEnvironment()
 {
@@ -69,4 +115,59 @@ QString MediaConfig::resolveStunServer() const
 bool MediaConfig::usesTestSource() const
 {
     return sourceDescription.trimmed().startsWith(QLatin1String("audiotestsrc"));
+}
+
+void MediaConfig::applyDevices(GstElement *bin) const
+{
+    if (!bin)
+        return;
+    std::optional<QList<AudioDeviceModel::Device>> known[2];
+    for (GstElement *element : deviceElements(bin)) {
+        const bool source = GST_OBJECT_FLAG_IS_SET(element, GST_ELEMENT_FLAG_SOURCE);
+        const QString &chosen = source ? sourceDevice : sinkDevice;
+        // A running stream moves to the new device; a default one being built needs nothing.
+        const bool running = GST_STATE(element) > GST_STATE_NULL;
+        if (chosen.isEmpty() && !running)
+            continue;
+        auto &devices = known[source ? 0 : 1];
+        if (!devices)
+            devices = AudioDeviceModel::probe(source ? AudioDeviceModel::Microphone : AudioDeviceModel::Speaker);
+        QString target = chosen;
+        auto has = [&](auto match) { return std::find_if(devices->cbegin(), devices->cend(), match); };
+        if (!chosen.isEmpty() && has([&](const auto &d) { return d.name == chosen; }) == devices->cend()) {
+            diag(missingDeviceNotice(source, chosen));
+            target.clear();
+        }
+        // A stream that is already open cannot be told "the default": name it.
+        if (target.isEmpty() && running) {
+            const auto fallback = has([](const auto &d) { return d.isDefault; });
+            if (fallback == devices->cend())
+                continue;
+            target = fallback->name;
+        }
+        gchar *current = nullptr;
+        g_object_get(element, "device", &current, nullptr);
+        const bool same = QString::fromUtf8(current) == target;
+        g_free(current);
+        if (!same)
+            g_object_set(element, "device", target.isEmpty() ? nullptr : target.toUtf8().constData(), nullptr);
+    }
+}
+
+void MediaConfig::playSound(void *canberraContext, const QString &sinkDevice, const char *eventId)
+{
+    auto *context = static_cast<ca_context *>(canberraContext);
+    if (!context)
+        return;
+    const QByteArray device = sinkDevice.toUtf8();
+    ca_context_change_device(context, sinkDevice.isEmpty() ? nullptr : device.constData());
+    if (ca_context_play(context, 0, CA_PROP_EVENT_ID, eventId, nullptr) == CA_SUCCESS || sinkDevice.isEmpty())
+        return;
+    ca_context_change_device(context, nullptr);
+    // Only a gone speaker, not a missing theme sound, earns the notice; once per speaker.
+    static QString noticed;
+    if (ca_context_play(context, 0, CA_PROP_EVENT_ID, eventId, nullptr) == CA_SUCCESS && noticed != sinkDevice) {
+        noticed = sinkDevice;
+        diag(missingDeviceNotice(false, sinkDevice));
+    }
 }

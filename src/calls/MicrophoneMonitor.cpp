@@ -50,6 +50,16 @@ void MicrophoneMonitor::setLevel(float level)
     emit levelChanged();
 }
 
+void MicrophoneMonitor::setDevice(const QString &device)
+{
+    if (m_config.sourceDevice == device)
+        return;
+    m_config.sourceDevice = device;
+    if (m_pipeline)
+        m_config.applyDevices(m_pipeline);
+    emit deviceChanged();
+}
+
 void MicrophoneMonitor::startMonitoring()
 {
     if (m_pipeline)
@@ -65,6 +75,7 @@ void MicrophoneMonitor::startMonitoring()
             gst_object_unref(source);
         return;
     }
+    m_config.applyDevices(source);
     GstElement *pipeline = gst_pipeline_new("microphone-monitor");
     GstElement *convert = gst_element_factory_make("audioconvert", nullptr);
     GstElement *resample = gst_element_factory_make("audioresample", nullptr);

@@ -18,6 +18,8 @@ class MicrophoneMonitor : public QObject
     QML_ELEMENT
     Q_PROPERTY(float level READ level NOTIFY levelChanged)
     Q_PROPERTY(bool isRunning READ isRunning NOTIFY isRunningChanged)
+    // The chosen microphone's sound-server name (empty = system default); a running test moves to it.
+    Q_PROPERTY(QString device READ device WRITE setDevice NOTIFY deviceChanged)
 
 public:
     static constexpr int BarCount = 20;
@@ -31,6 +33,8 @@ public:
 
     float level() const { return m_level; }
     bool isRunning() const { return m_pipeline != nullptr; }
+    QString device() const { return m_config.sourceDevice; }
+    void setDevice(const QString &device);
 
     // RMS x 5, capped at 1: speech at a normal distance fills most of the meter.
     static float levelForRms(double rms);
@@ -38,6 +42,7 @@ public:
 signals:
     void levelChanged();
     void isRunningChanged();
+    void deviceChanged();
 
 private:
     void setLevel(float level);

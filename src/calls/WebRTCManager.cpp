@@ -379,6 +379,7 @@ bool WebRTCManager::startSession(int opusPayload)
                 gst_object_unref(bin);
             return nullptr;
         }
+        m_config.applyDevices(bin);
         gst_bin_add(GST_BIN(pipeline), bin);
         return bin;
     };
@@ -995,6 +996,16 @@ void WebRTCManager::followAudioSettings(AudioSettingsManager *settings)
     apply();
     connect(settings, &AudioSettingsManager::outputVolumeChanged, this, apply);
     connect(settings, &AudioSettingsManager::inputSensitivityChanged, this, apply);
+    // The chosen devices: the next call opens them, a running one moves to them.
+    auto devices = [this, settings] {
+        m_config.sourceDevice = settings->microphoneDevice();
+        m_config.sinkDevice = settings->speakerDevice();
+        m_config.applyDevices(pipeline());
+    };
+    m_config.sourceDevice = settings->microphoneDevice();
+    m_config.sinkDevice = settings->speakerDevice();
+    connect(settings, &AudioSettingsManager::microphoneDeviceChanged, this, devices);
+    connect(settings, &AudioSettingsManager::speakerDeviceChanged, this, devices);
 }
 
 void WebRTCManager::setMuted(bool muted)

@@ -106,6 +106,20 @@ Item {
                     onMoved: (v) => settings.microphoneVolume = v
                 }
                 RowDivider {}
+                DeviceRow {
+                    objectName: "microphoneChooser"
+                    kind: AudioDeviceModel.Microphone
+                    device: AudioSettingsManager.microphoneDevice
+                    onChosen: (name) => AudioSettingsManager.microphoneDevice = name
+                }
+                RowDivider {}
+                DeviceRow {
+                    objectName: "speakerChooser"
+                    kind: AudioDeviceModel.Speaker
+                    device: AudioSettingsManager.speakerDevice
+                    onChosen: (name) => AudioSettingsManager.speakerDevice = name
+                }
+                RowDivider {}
 
                 ColumnLayout {
                     Layout.fillWidth: true
@@ -226,6 +240,15 @@ Item {
             size: 16
             color: view.ink
         }
+    }
+
+    component DeviceRow: AudioDeviceChooser {
+        Layout.fillWidth: true
+        Layout.margins: 14
+        colors: view.colors
+        english: view.language === "en"
+        symbolColor: view.ink
+        symbolBackground: view.colors.isDark ? "#E4E4E7" : "transparent"
     }
 
     component RowDivider: Rectangle {

@@ -23,6 +23,10 @@ SettingsModel::SettingsModel(AudioSettingsManager *audio, const MediaConfig &mic
                 &SettingsModel::microphoneVolumeChanged);
         connect(m_audio, &AudioSettingsManager::micEnabledByDefaultChanged, this,
                 &SettingsModel::enableMicBeforeCallChanged);
+        // The test listens to the chosen microphone, and moves with a new choice.
+        m_monitor->setDevice(m_audio->microphoneDevice());
+        connect(m_audio, &AudioSettingsManager::microphoneDeviceChanged, m_monitor,
+                [this] { m_monitor->setDevice(m_audio->microphoneDevice()); });
     }
     connect(m_monitor, &MicrophoneMonitor::levelChanged, this, &SettingsModel::micLevelChanged);
     // A device that fails after the start stops the monitor; the button then offers the test again.

@@ -1,8 +1,8 @@
 // A whole call on the sound server: two members signed in to the reference server on 127.0.0.1
 // call each other with the production elements (pulsesrc / pulsesink) on the test session's
-// virtual devices. Anna's are the defaults ("mic" hears "cable", plays on "speaker"); Boris's are
-// the second set ("mic2" hears "cable2", plays on "speaker2"). Each "voice" is a tone played into
-// a cable, and each ear is a recording of a speaker's monitor.
+// virtual devices. Anna's are the defaults ("mic" hears "cable", plays on "speaker"); Boris chose
+// the second set in his settings ("mic2" hears "cable2", plays on "speaker2"). Each "voice" is a
+// tone played into a cable, and each ear is a recording of a speaker's monitor.
 #include "AudioSettingsManager.h"
 #include "CallAPIClient.h"
 #include "CallManager.h"
@@ -90,15 +90,15 @@ private slots:
             QVERIFY(login);
             MediaConfig config = MediaConfig::fromEnvironment(); // what the application runs
             QCOMPARE(config.sourceDescription, QStringLiteral("pulsesrc"));
-            if (name == QLatin1String("boris")) {
-                config.sourceDescription += QStringLiteral(" device=mic2");
-                config.sinkDescription += QStringLiteral(" device=speaker2");
-            }
             (name == QLatin1String("anna") ? anna : boris) =
                 std::make_unique<Member>(&api, config, login->first, login->second);
         }
-        AudioSettingsManager settings(nullptr);
+        AudioSettingsManager settings(nullptr), borisSettings(nullptr);
         anna->media->followAudioSettings(&settings);
+        // Boris chose his devices in the settings.
+        borisSettings.setMicrophoneDevice(QStringLiteral("mic2"));
+        borisSettings.setSpeakerDevice(QStringLiteral("speaker2"));
+        boris->media->followAudioSettings(&borisSettings);
 
         Pulse annaVoice(Pulse::voice(440, "cable")), borisVoice(Pulse::voice(880, "cable2"));
         Pulse annaEar(Pulse::ear("speaker")), borisEar(Pulse::ear("speaker2"));
@@ -121,6 +121,11 @@ private slots:
         settings.setOutputVolume(0.0f);
         QVERIFY(silent(annaEar.probe));
         settings.setOutputVolume(1.0f);
+        QVERIFY(hears(annaEar.probe, 880));
+        // A speaker chosen during the call takes the call's sound along, and back to the default.
+        settings.setSpeakerDevice(QStringLiteral("speaker2"));
+        QVERIFY(silent(annaEar.probe));
+        settings.setSpeakerDevice(QString());
         QVERIFY(hears(annaEar.probe, 880));
 
         QCoro::waitFor(boris->calls->endCall());

@@ -1,6 +1,7 @@
 import QtQuick
 import QtTest
 import Orvane.Session
+import Orvane.Calls
 import Orvane.People
 
 Item {
@@ -81,6 +82,20 @@ Item {
             compare(Preferences.boolValue("callMicEnabledByDefault", before), !before)
             mouseClick(sw)
             compare(model.enableMicBeforeCall, before)
+        }
+
+        function test_deviceChooserNamesAMissingDeviceAndChoosesTheDefault() {
+            const chooser = find(page, "microphoneChooser")
+            const combo = find(chooser, "deviceCombo")
+            compare(find(chooser, "deviceLabel").text, "Микрофон")
+            compare(combo.displayText, "По умолчанию")
+            AudioSettingsManager.microphoneDevice = "gone"
+            const notice = find(chooser, "deviceMissingNotice")
+            tryVerify(() => notice.visible, 10000)
+            compare(notice.text, "«gone» не найден — используется по умолчанию")
+            combo.activated(0)
+            compare(AudioSettingsManager.microphoneDevice, "")
+            verify(!notice.visible)
         }
 
         function test_leavingThePageStopsTheMicrophoneTest() {
