@@ -2,10 +2,17 @@
 
 #include "APIClient.h"
 #include "AuthManager.h"
+#include "ClipboardAttachment.h"
 #include "Diagnostics.h"
+#include "DraftStore.h"
 #include "TextRules.h"
 
+#include <QClipboard>
+#include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QImageWriter>
+#include <QMimeData>
 #include <QUuid>
 
 #include <QCoro/QCoroTimer>
@@ -48,8 +55,37 @@ void ChatController::setPeer(const QVariantMap &peer)
 {
     if (m_peer == peer)
         return;
+    saveDraft();
+    m_restoringDraft = true;
+    setNewMessage(QString());
+    setAttachedFile(std::nullopt);
+    m_restoringDraft = false;
     m_peer = peer;
     emit peerChanged();
+    restoreDraft();
+}
+
+DraftStore &ChatController::drafts() const
+{
+    return m_drafts ? *m_drafts : DraftStore::shared();
+}
+
+void ChatController::restoreDraft()
+{
+    if (peerId().isEmpty())
+        return;
+    const Draft draft = drafts().draft(peerId());
+    m_restoringDraft = true;
+    setNewMessage(draft.text);
+    setAttachedFile(draft.attachment);
+    m_restoringDraft = false;
+}
+
+void ChatController::saveDraft()
+{
+    if (m_restoringDraft || peerId().isEmpty())
+        return;
+    drafts().setDraft(peerId(), Draft{m_newMessage, m_attachedFile});
 }
 
 void ChatController::setLanguage(const QString &language)
@@ -75,6 +111,7 @@ void ChatController::setNewMessage(const QString &text)
         return;
     m_newMessage = text;
     emit newMessageChanged();
+    saveDraft();
 }
 
 QVariant ChatController::attachedFileVariant() const
@@ -356,6 +393,42 @@ QCoro::Task<> ChatController::uploadFileToServer(QString path)
     emit uploadFinished();
 }
 
+bool ChatController::attachDropped(const QList<QUrl> &urls)
+{
+    QMimeData data;
+    data.setUrls(urls);
+    return attachMimeData(&data);
+}
+
+bool ChatController::pasteFromClipboard()
+{
+    return attachMimeData(QGuiApplication::clipboard()->mimeData());
+}
+
+bool ChatController::attachMimeData(const QMimeData *data)
+{
+    const ClipboardAttachment found = ClipboardAttachment::from(data);
+    if (!found.localFile.isEmpty()) {
+        attachPath(found.localFile);
+        return true;
+    }
+    if (found.image.isNull())
+        return false;
+    // Each paste gets a folder of its own, so the name stays "image.png" and an earlier one is untouched.
+    if (!m_pasteFolder)
+        m_pasteFolder = std::make_unique<QTemporaryDir>();
+    const QString folder = m_pasteFolder->filePath(QString::number(++m_pastes));
+    const QString path = QDir(folder).filePath(QStringLiteral("image.png"));
+    QImageWriter writer(path, "png");
+    if (!m_pasteFolder->isValid() || !QDir().mkpath(folder) || !writer.write(found.image)) {
+        diag(QStringLiteral("[ChatView] ❌ Pasted image not saved: ") + writer.errorString());
+        setNotice(localized("Не удалось вставить изображение", "Image not pasted"));
+        return true;
+    }
+    attachPath(path);
+    return true;
+}
+
 void ChatController::retryUpload()
 {
     if (!m_attachedFile || !m_attachedFile->localPath)
@@ -384,6 +457,7 @@ void ChatController::setAttachedFile(std::optional<AttachedFile> file)
         return;
     m_attachedFile = std::move(file);
     emit attachedFileChanged();
+    saveDraft();
 }
 
 void ChatController::markAttachmentFailed(const QString &error)

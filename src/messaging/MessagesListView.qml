@@ -36,6 +36,13 @@ Item {
         anchors.fill: parent
         spacing: 0
 
+        ConnectionBanner {
+            objectName: "connectionBanner"
+            Layout.fillWidth: true
+            colors: root.colors
+            language: root.language
+        }
+
         RowLayout {
             Layout.fillWidth: true
             Layout.leftMargin: 16
