@@ -63,6 +63,7 @@ void DraftStore::setMember(const QString &memberId)
     if (memberId == m_member)
         return;
     flush();
+    m_dirty = false;
     m_member = memberId;
     m_drafts.clear();
     if (!m_member.isEmpty())
@@ -76,6 +77,7 @@ void DraftStore::removeMember(const QString &memberId)
         return;
     if (memberId == m_member) {
         m_writeTimer.stop();
+        m_dirty = false;
         m_drafts.clear();
         emit draftChanged(QString());
     }
@@ -116,6 +118,7 @@ void DraftStore::setDraft(const QString &peerId, Draft draft)
         m_drafts.remove(peerId);
     else
         m_drafts.insert(peerId, draft);
+    m_dirty = true;
     m_writeTimer.start();
     emit draftChanged(peerId);
 }
@@ -133,9 +136,10 @@ QString DraftStore::preview(const QString &peerId) const
 
 void DraftStore::flush()
 {
-    if (!m_writeTimer.isActive() || m_member.isEmpty())
+    if (!m_dirty || m_member.isEmpty())
         return;
     m_writeTimer.stop();
+    m_dirty = false;
     const QString path = fileFor(m_member);
     if (m_drafts.isEmpty()) {
         QFile::remove(path);

@@ -59,4 +59,5 @@ private:
     QString m_member;
     QHash<QString, Draft> m_drafts;
     QTimer m_writeTimer;
+    bool m_dirty = false;
 };
