@@ -62,7 +62,9 @@ void ChatController::setPeer(const QVariantMap &peer)
     m_restoringDraft = false;
     m_peer = peer;
     emit peerChanged();
-    restoreDraft();
+    // After the view that shows the chat is complete: an editor still being built would answer the text
+    // with edits of its own.
+    QMetaObject::invokeMethod(this, &ChatController::restoreDraft, Qt::QueuedConnection);
 }
 
 DraftStore &ChatController::drafts() const
@@ -72,7 +74,7 @@ DraftStore &ChatController::drafts() const
 
 void ChatController::restoreDraft()
 {
-    if (peerId().isEmpty())
+    if (peerId().isEmpty() || !m_newMessage.isEmpty() || m_attachedFile)
         return;
     const Draft draft = drafts().draft(peerId());
     m_restoringDraft = true;

@@ -89,7 +89,7 @@ private slots:
             QTRY_VERIFY(first->attachedFile()->uploadStatus == FileUploadStatus::Uploaded);
         }
         auto again = chat();
-        QCOMPARE(again->newMessage(), QString("не забыть\nвторая строка"));
+        QTRY_COMPARE(again->newMessage(), QString("не забыть\nвторая строка"));
         QVERIFY(again->attachedFile() && again->attachedFile()->downloadUrl);
         int row = 0;
         while (list.data(list.index(row), ConversationListModel::ParticipantIdRole) != m_peerId)
@@ -103,7 +103,9 @@ private slots:
 
         const QString member = DraftStore::shared().member();
         AuthManager::shared().logout();
-        QVERIFY(chat()->newMessage().isEmpty());
+        auto afterLogout = chat();
+        QTest::qWait(10);
+        QVERIFY(afterLogout->newMessage().isEmpty());
         DraftStore afterSignOut(DraftStore::defaultFolder());
         afterSignOut.setMember(member);
         QVERIFY(afterSignOut.draft(m_peerId).isEmpty());
