@@ -76,13 +76,6 @@ Item {
         anchors.fill: parent
         spacing: 0
 
-        ConnectionBanner {
-            objectName: "connectionBanner"
-            Layout.fillWidth: true
-            colors: root.colors
-            language: root.language
-        }
-
         ChatHeader {
             objectName: "chatHeader"
             Layout.fillWidth: true

@@ -36,13 +36,6 @@ Item {
         anchors.fill: parent
         spacing: 0
 
-        ConnectionBanner {
-            objectName: "connectionBanner"
-            Layout.fillWidth: true
-            colors: root.colors
-            language: root.language
-        }
-
         RowLayout {
             Layout.fillWidth: true
             Layout.leftMargin: 16
