@@ -27,20 +27,14 @@ bool TestHttpServer::listen(quint16 port)
         return m_server.listen(QHostAddress::LocalHost, port);
     // A port another server just left still has its connections in TIME_WAIT: reuse it, as servers do
     // (the reference server's sockets allow both kinds of reuse, and Linux asks for the same here).
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const int one = 1;
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (fd < 0 || ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one) != 0
-        || ::setsockopt(fd, SOL_SOCKET, SO_REUSEPORT, &one, sizeof one) != 0
-        || ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 || ::listen(fd, 50) != 0) {
-        if (fd >= 0)
-            ::close(fd);
-        return false;
-    }
-    return m_server.setSocketDescriptor(fd);
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0), one = 1;
+    sockaddr_in address{AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}};
+    for (const int option : {SO_REUSEADDR, SO_REUSEPORT})
+        ::setsockopt(fd, SOL_SOCKET, option, &one, sizeof one);
+    if (::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0 && ::listen(fd, 50) == 0)
+        return m_server.setSocketDescriptor(fd);
+    ::close(fd);
+    return false;
 }
 
 void TestHttpServer::close()

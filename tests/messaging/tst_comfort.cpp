@@ -6,9 +6,7 @@
 #include "ConnectionStatus.h"
 #include "ConversationListModel.h"
 #include "DraftStore.h"
-#include "MessageListModel.h"
 #include "ReferenceServer.h"
-#include "ServerReachability.h"
 #include "TestHttpServer.h"
 #include "ThumbnailImage.h"
 #include "ThumbnailLoader.h"
@@ -26,17 +24,15 @@
 using namespace std::chrono_literals;
 
 namespace {
-QByteArray png(int width, int height)
+QByteArray encoded(int width, int height, const char *format = "PNG")
 {
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(Qt::darkCyan);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
+    QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
+    image.save(&buffer, format);
+    return buffer.data();
 }
-QCoro::Task<> nothing() { co_return; }
 } // namespace
 
 class ComfortTest : public QObject
@@ -44,17 +40,12 @@ class ComfortTest : public QObject
     Q_OBJECT
     ReferenceServer m_server;
     QTemporaryDir m_files;
-    QString m_peerId;
-    QString m_peerToken;
+    QString m_peerId, m_peerToken;
 
     std::unique_ptr<ChatController> chat(APIClient *api = nullptr)
     {
         auto c = std::make_unique<ChatController>();
-        if (api) {
-            c->setApiForTesting(api);
-            c->setTokenProviderForTesting([] { return std::optional<QString>("t"); });
-        }
-        c->setUnreadRefreshForTesting(nothing);
+        c->setApiForTesting(api);
         c->setPeer({{"id", m_peerId}});
         return c;
     }
@@ -67,62 +58,22 @@ class ComfortTest : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY2(m_server.start({"--log-requests"}), qPrintable(m_server.error()));
-        const auto anna = m_server.demoSignIns().at(0);
-        QVERIFY(QCoro::waitFor(AuthManager::shared().loginAsync(anna.email, anna.password)));
+        QVERIFY2(m_server.start(), qPrintable(m_server.error()));
+        QVERIFY(QCoro::waitFor(AuthManager::shared().loginAsync(m_server.demoSignIns().at(0).email, "demo1234")));
         const auto boris = QCoro::waitFor(APIClient::shared()->login(m_server.demoSignIns().at(1).email, "demo1234"));
         QVERIFY(boris.ok());
-        m_peerId = boris.value().user->id;
-        m_peerToken = *boris.value().token;
-    }
-
-    // Typed text and an uploaded file come back after a chat switch and a restart; sign-out removes them.
-    void drafts()
-    {
-        ConversationListModel list;
-        list.setActive(true);
-        QTRY_VERIFY(list.count() > 0);
-        {
-            auto first = chat();
-            first->setNewMessage("не забыть\nвторая строка");
-            first->attachPath(writeFile("plan.txt", "plan"));
-            QTRY_VERIFY(first->attachedFile()->uploadStatus == FileUploadStatus::Uploaded);
-        }
-        auto again = chat();
-        QTRY_COMPARE(again->newMessage(), QString("не забыть\nвторая строка"));
-        QVERIFY(again->attachedFile() && again->attachedFile()->downloadUrl);
-        int row = 0;
-        while (list.data(list.index(row), ConversationListModel::ParticipantIdRole) != m_peerId)
-            ++row;
-        QCOMPARE(list.data(list.index(row), ConversationListModel::DraftRole).toString(), QString("не забыть"));
-
-        QTest::qWait(1200); // the write a moment after the last change, not a flush at exit
-        DraftStore restarted(DraftStore::defaultFolder());
-        restarted.setMember(DraftStore::shared().member());
-        QCOMPARE(restarted.draft(m_peerId), DraftStore::shared().draft(m_peerId));
-
-        const QString member = DraftStore::shared().member();
-        AuthManager::shared().logout();
-        auto afterLogout = chat();
-        QTest::qWait(10);
-        QVERIFY(afterLogout->newMessage().isEmpty());
-        DraftStore afterSignOut(DraftStore::defaultFolder());
-        afterSignOut.setMember(member);
-        QVERIFY(afterSignOut.draft(m_peerId).isEmpty());
-        const auto anna = m_server.demoSignIns().at(0);
-        QVERIFY(QCoro::waitFor(AuthManager::shared().loginAsync(anna.email, anna.password)));
+        std::tie(m_peerId, m_peerToken) = std::tuple(boris.value().user->id, *boris.value().token);
     }
 
     // A drop and a paste put the same upload on the wire as the attach button; text is left to the editor.
     void dropAndPaste_data()
     {
         QTest::addColumn<QString>("way");
-        QTest::addColumn<QByteArray>("expectedName");
+        QTest::addColumn<QByteArray>("expectedName"); // empty: nothing is uploaded
         QTest::newRow("drop") << "drop" << QByteArray("photo (1).png");
         QTest::newRow("paste file") << "paste file" << QByteArray("photo (1).png");
         QTest::newRow("paste image") << "paste image" << QByteArray("image.png");
         QTest::newRow("paste text") << "paste text" << QByteArray();
-        QTest::newRow("drop too large") << "drop large" << QByteArray();
     }
     void dropAndPaste()
     {
@@ -130,16 +81,15 @@ private slots:
         QFETCH(QByteArray, expectedName);
         TestHttpServer recorder;
         QVERIFY(recorder.listen());
-        recorder.respond(200, "{\"success\":true,\"downloadUrl\":\"https://c.example/f\",\"fileName\":\"x\"}");
+        recorder.respond(200, "{\"success\":true,\"downloadUrl\":\"https://c.example/f\"}");
         APIClient api(recorder.url());
-        const QByteArray bytes = png(40, 30);
+        const QByteArray bytes = encoded(40, 30);
         const QString path = writeFile("photo (1).png", bytes);
         const auto normalized = [](const RecordedRequest &r) {
             static const QRegularExpression boundary("[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}");
             return QString::fromLatin1(r.body + r.header("content-type")).replace(boundary, "B");
         };
-        auto button = chat(&api);
-        button->fileSelected(QUrl::fromLocalFile(path));
+        chat(&api)->fileSelected(QUrl::fromLocalFile(path));
         QTRY_COMPARE(recorder.requests.size(), 1);
 
         auto other = chat(&api);
@@ -150,22 +100,13 @@ private slots:
             mime->setImageData(QImage::fromData(bytes));
         mime->setText("plain words");
         QGuiApplication::clipboard()->setMimeData(mime);
-        bool taken = false;
-        if (way == "drop")
-            taken = other->attachDropped({QUrl("https://elsewhere.example/y.png"), QUrl::fromLocalFile(path)});
-        else if (way == "drop large")
-            taken = other->attachDropped({QUrl::fromLocalFile(writeFile("big.bin", QByteArray(APIClient::maxUploadBytes + 1, 'x')))});
-        else
-            taken = other->pasteFromClipboard();
-        QCOMPARE(taken, way != "paste text");
-        if (expectedName.isEmpty()) {
-            QTest::qWait(100);
-            QCOMPARE(recorder.requests.size(), 1);
-            if (way == "drop large")
-                QVERIFY(other->attachedFile()->uploadStatus == FileUploadStatus::Failed);
+        const bool taken = way == "drop" ? other->attachDropped({QUrl("https://elsewhere.example/y.png"), QUrl::fromLocalFile(path)})
+                                         : other->pasteFromClipboard();
+        QCOMPARE(taken, !expectedName.isEmpty());
+        QTest::qWait(100);
+        QTRY_COMPARE(recorder.requests.size(), taken ? 2 : 1);
+        if (!taken)
             return;
-        }
-        QTRY_COMPARE(recorder.requests.size(), 2);
         const RecordedRequest &upload = recorder.requests.at(1);
         QVERIFY(upload.body.contains("filename=\"" + expectedName + "\""));
         if (way != "paste image")
@@ -197,18 +138,11 @@ private slots:
         TestHttpServer content, elsewhere;
         QVERIFY(content.listen() && elsewhere.listen());
         qputenv("THEORVANE_CONTENT_URL", (content.url() + "/").toUtf8());
-        QImage small(64, 48, QImage::Format_RGB32);
-        small.fill(Qt::red);
-        QByteArray jpg;
-        QBuffer buffer(&jpg);
-        buffer.open(QIODevice::WriteOnly);
-        small.save(&buffer, "JPEG");
-        // A valid PNG header claiming 10000 × 5000 pixels.
-        QByteArray huge = png(1, 1);
+        QByteArray huge = encoded(1, 1); // its header then claims 10000 × 5000 pixels
         huge.replace(16, 8, QByteArray::fromHex("0000271000001388"));
         const QHash<QString, CannedResponse> answers{
-            {"/files/a.png", {200, png(800, 400), "image/png"}},
-            {"/files/small.JPG", {200, jpg, "image/jpeg"}},
+            {"/files/a.png", {200, encoded(800, 400), "image/png"}},
+            {"/files/small.JPG", {200, encoded(64, 48, "JPEG"), "image/jpeg"}},
             {"/files/fake.png", {200, "<svg onload=alert(1)>", "image/png"}},
             {"/files/huge.png", {200, huge, "image/png"}},
             {"/files/long.gif", {200, "GIF89a" + QByteArray(11 * 1024 * 1024, 'x'), "image/gif"}},
@@ -218,17 +152,14 @@ private slots:
         QNetworkAccessManager network;
         ThumbnailLoader::shared().setNetworkForTesting(&network);
 
+        Message m;
+        m.attachmentUrl = (onContentHost ? content.url() : elsewhere.url()) + path;
         MessageListModel model;
         model.setContentHost(content.url());
-        Message m;
-        m.id = "1";
-        m.attachmentUrl = (onContentHost ? content.url() : elsewhere.url()) + path;
         model.setMessages({m});
-        const QString address = model.data(model.index(0), MessageListModel::ThumbnailUrlRole).toString();
-        QCOMPARE(address.isEmpty(), !onContentHost);
-
+        QCOMPARE(model.data(model.index(0), MessageListModel::ThumbnailUrlRole).toString().isEmpty(), !onContentHost);
         ThumbnailImage image;
-        image.setSource(onContentHost ? address : *m.attachmentUrl);
+        image.setSource(*m.attachmentUrl); // the loader refuses other hosts by itself too
         QTRY_VERIFY(image.status() != ThumbnailImage::Status::Loading);
         QCOMPARE(image.status() == ThumbnailImage::Status::Ready, shown.isValid());
         QCOMPARE(QSizeF(image.implicitWidth(), image.implicitHeight()).toSize(), shown.isValid() ? shown : QSize(0, 0));
@@ -250,7 +181,6 @@ private slots:
         QTRY_VERIFY(c->messages()->count() > 0);
         const int port = m_server.port();
         auto *status = ConnectionStatus::create(nullptr, nullptr);
-
         m_server.stop();
         QTRY_VERIFY_WITH_TIMEOUT(status->isOffline(), 1000);
 
@@ -267,15 +197,46 @@ private slots:
         QTest::qWait(6000);
         QVERIFY2(polls.size() >= 3 && polls.size() <= 8, qPrintable(QString::number(polls.size())));
         const qint64 firstGap = polls.at(1) - polls.at(0), lastGap = polls.last() - polls.at(polls.size() - 2);
-        QVERIFY2(lastGap >= 1400 && lastGap <= 2500 && firstGap <= 1000, qPrintable(QString("%1 %2").arg(firstGap).arg(lastGap)));
-        QVERIFY(status->isOffline());
+        QVERIFY2(lastGap >= 1400 && lastGap <= 2500 && firstGap <= 1000 && status->isOffline(),
+                 qPrintable(QString("%1 %2").arg(firstGap).arg(lastGap)));
 
         gateway.close();
-        QVERIFY2(m_server.start({"--log-requests", "--port", QString::number(port)}), qPrintable(m_server.error()));
+        QVERIFY2(m_server.start({"--port", QString::number(port)}), qPrintable(m_server.error()));
         const int before = c->messages()->count();
         const QString anna = AuthManager::shared().currentUser()->id;
         QVERIFY(QCoro::waitFor(APIClient::shared()->sendMessage(m_peerToken, anna, "снова тут", {}, {})).ok());
         QTRY_VERIFY_WITH_TIMEOUT(!status->isOffline() && c->messages()->count() == before + 1, 3000);
+    }
+
+    // Typed text and an uploaded file come back after a chat switch and a restart; sign-out removes them.
+    void drafts()
+    {
+        ConversationListModel list;
+        list.setActive(true);
+        QTRY_VERIFY(list.count() > 0);
+        {
+            auto first = chat();
+            first->setNewMessage("не забыть\nвторая строка");
+            first->attachPath(writeFile("plan.txt", "plan"));
+            QTRY_VERIFY(first->attachedFile()->uploadStatus == FileUploadStatus::Uploaded);
+        }
+        auto again = chat();
+        QTRY_COMPARE(again->newMessage(), QString("не забыть\nвторая строка"));
+        QVERIFY(again->attachedFile() && again->attachedFile()->downloadUrl);
+        const auto row = list.match(list.index(0), ConversationListModel::ParticipantIdRole, m_peerId).value(0);
+        QCOMPARE(row.data(ConversationListModel::DraftRole).toString(), QString("не забыть"));
+
+        QTest::qWait(1200); // the write a moment after the last change, not a flush at exit
+        const QString member = DraftStore::shared().member();
+        DraftStore restarted(DraftStore::defaultFolder());
+        restarted.setMember(member);
+        QCOMPARE(restarted.draft(m_peerId), DraftStore::shared().draft(m_peerId));
+
+        AuthManager::shared().logout();
+        QVERIFY(DraftStore::shared().draft(m_peerId).isEmpty());
+        DraftStore fromDisk(DraftStore::defaultFolder());
+        fromDisk.setMember(member);
+        QVERIFY(fromDisk.draft(m_peerId).isEmpty());
     }
 };
 
