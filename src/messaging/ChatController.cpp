@@ -420,7 +420,7 @@ bool ChatController::attachMimeData(const QMimeData *data)
     if (!m_pasteFolder)
         m_pasteFolder = std::make_unique<QTemporaryDir>();
     const QString folder = m_pasteFolder->filePath(QString::number(++m_pastes));
-    const QString path = QDir(folder).filePath(QStringLiteral("image.png"));
+    const QString path = QDir(folder).filePath(QLatin1String("image.png"));
     QImageWriter writer(path, "png");
     if (!m_pasteFolder->isValid() || !QDir().mkpath(folder) || !writer.write(found.image)) {
         diag(QStringLiteral("[ChatView] ❌ Pasted image not saved: ") + writer.errorString());
