@@ -14,6 +14,7 @@
 #include <QImageWriter>
 #include <QMimeData>
 #include <QUuid>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <QCoro/QCoroTimer>
 
@@ -421,13 +422,22 @@ bool ChatController::attachMimeData(const QMimeData *data)
         m_pasteFolder = std::make_unique<QTemporaryDir>();
     const QString folder = m_pasteFolder->filePath(QString::number(++m_pastes));
     const QString path = QDir(folder).filePath(QLatin1String("image.png"));
-    QImageWriter writer(path, "png");
-    if (!m_pasteFolder->isValid() || !QDir().mkpath(folder) || !writer.write(found.image)) {
-        diag(QStringLiteral("[ChatView] ❌ Pasted image not saved: ") + writer.errorString());
+    // Encoding a large screenshot takes a good part of a second: not on the GUI thread.
+    auto write = [](QImage image, QString folder, QString path) {
+        QImageWriter writer(path, "png");
+        return QDir().mkpath(folder) && writer.write(image) ? QString() : writer.errorString();
+    };
+    QPointer<ChatController> self(this);
+    QtConcurrent::run(write, found.image, folder, path).then(this, [this, self, path](const QString &error) {
+        if (!self)
+            return;
+        if (error.isEmpty()) {
+            attachPath(path);
+            return;
+        }
+        diag(QStringLiteral("[ChatView] ❌ Pasted image not saved: ") + error);
         setNotice(localized("Не удалось вставить изображение", "Image not pasted"));
-        return true;
-    }
-    attachPath(path);
+    });
     return true;
 }
 
