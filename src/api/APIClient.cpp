@@ -258,3 +258,8 @@ QCoro::Task<APIResult<FileUploadResponse>> APIClient::uploadFile(QString token, 
     }
     co_return APIError::serverError(QStringLiteral("Upload failed with status ") + QString::number(answer.status));
 }
+
+QNetworkAccessManager *APIClient::contentNetwork()
+{
+    return m_session->manager();
+}

@@ -13,6 +13,7 @@
 #include <optional>
 
 class HttpSession;
+class QNetworkAccessManager;
 struct HttpAnswer;
 
 // The client of the server's JSON API under /api/mobile. Stateless between calls: no token, no retry
@@ -45,6 +46,9 @@ public:
     QCoro::Task<APIResult<FileUploadResponse>> uploadFile(QString token, QString localFilePath);
 
     static constexpr qint64 maxUploadBytes = 10 * 1024 * 1024;
+
+    // The session's network access with its disk cache, for files fetched from the content host.
+    QNetworkAccessManager *contentNetwork();
 
     // Test hook: the whole-request deadline (60 s), waiting for connectivity included.
     void setDeadlineForTesting(std::chrono::milliseconds deadline);

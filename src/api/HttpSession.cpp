@@ -1,5 +1,7 @@
 #include "HttpSession.h"
 
+#include "ServerReachability.h"
+
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -10,6 +12,7 @@
 #include <QTimer>
 
 #include <QCoro/QCoroNetworkReply>
+#include <QCoro/QCoroSignal>
 #include <QCoro/QCoroTimer>
 
 #include <algorithm>
@@ -88,7 +91,8 @@ QCoro::Task<APIResult<HttpAnswer>> HttpSession::send(QNetworkRequest request, QB
     QPointer<HttpSession> self(this);
     const QDeadlineTimer deadline(m_deadline);
     const bool waitForConnectivity = m_options.waitForConnectivity;
-    std::chrono::milliseconds backoff{100};
+    // During a known outage a new request does not start with a burst of quick retries.
+    std::chrono::milliseconds backoff{ServerReachability::shared().isReachable() ? 100 : 1000};
 
     for (;;) {
         const qint64 remaining = std::max<qint64>(1, deadline.remainingTime());
@@ -109,6 +113,11 @@ QCoro::Task<APIResult<HttpAnswer>> HttpSession::send(QNetworkRequest request, QB
 
         const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
         const QNetworkReply::NetworkError error = reply->error();
+        auto &reachability = ServerReachability::shared();
+        if (status.isValid() && !*timedOut)
+            reachability.reportAnswer(status.toInt());
+        else
+            reachability.reportFailure(*timedOut ? QNetworkReply::TimeoutError : error);
         if (status.isValid() && !*timedOut && isStatusError(error)) {
             HttpAnswer answer;
             answer.isHttp = true;
@@ -132,11 +141,17 @@ QCoro::Task<APIResult<HttpAnswer>> HttpSession::send(QNetworkRequest request, QB
         const auto pause = std::min<std::chrono::milliseconds>(backoff, std::chrono::milliseconds(deadline.remainingTime()));
         const QString lastError = reply->errorString();
         reply.reset();
-        co_await QCoro::sleepFor(pause);
+        // While the server is known to be down the pauses keep growing; the first answer anyone gets
+        // from it ends every wait at once.
+        if (reachability.isReachable())
+            co_await QCoro::sleepFor(pause);
+        else
+            co_await qCoro(&reachability, &ServerReachability::reachableChanged, pause);
         if (!self)
             co_return APIError::transport(QStringLiteral("Operation canceled"), QNetworkReply::OperationCanceledError);
         if (deadline.hasExpired())
             co_return APIError::transport(lastError, error);
-        backoff = std::min<std::chrono::milliseconds>(backoff * 2, std::chrono::seconds(2));
+        backoff = std::min<std::chrono::milliseconds>(
+            backoff * 2, reachability.isReachable() ? std::chrono::milliseconds(2000) : ServerReachability::longestPause);
     }
 }

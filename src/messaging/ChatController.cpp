@@ -2,11 +2,19 @@
 
 #include "APIClient.h"
 #include "AuthManager.h"
+#include "ClipboardAttachment.h"
 #include "Diagnostics.h"
+#include "DraftStore.h"
 #include "TextRules.h"
 
+#include <QClipboard>
+#include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QImageWriter>
+#include <QMimeData>
 #include <QUuid>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <QCoro/QCoroTimer>
 
@@ -48,8 +56,39 @@ void ChatController::setPeer(const QVariantMap &peer)
 {
     if (m_peer == peer)
         return;
+    saveDraft();
+    m_restoringDraft = true;
+    setNewMessage(QString());
+    setAttachedFile(std::nullopt);
+    m_restoringDraft = false;
     m_peer = peer;
     emit peerChanged();
+    // After the view that shows the chat is complete: an editor still being built would answer the text
+    // with edits of its own.
+    QMetaObject::invokeMethod(this, &ChatController::restoreDraft, Qt::QueuedConnection);
+}
+
+DraftStore &ChatController::drafts() const
+{
+    return m_drafts ? *m_drafts : DraftStore::shared();
+}
+
+void ChatController::restoreDraft()
+{
+    if (peerId().isEmpty() || !m_newMessage.isEmpty() || m_attachedFile)
+        return;
+    const Draft draft = drafts().draft(peerId());
+    m_restoringDraft = true;
+    setNewMessage(draft.text);
+    setAttachedFile(draft.attachment);
+    m_restoringDraft = false;
+}
+
+void ChatController::saveDraft()
+{
+    if (m_restoringDraft || peerId().isEmpty())
+        return;
+    drafts().setDraft(peerId(), Draft{m_newMessage, m_attachedFile});
 }
 
 void ChatController::setLanguage(const QString &language)
@@ -75,6 +114,7 @@ void ChatController::setNewMessage(const QString &text)
         return;
     m_newMessage = text;
     emit newMessageChanged();
+    saveDraft();
 }
 
 QVariant ChatController::attachedFileVariant() const
@@ -356,6 +396,51 @@ QCoro::Task<> ChatController::uploadFileToServer(QString path)
     emit uploadFinished();
 }
 
+bool ChatController::attachDropped(const QList<QUrl> &urls)
+{
+    QMimeData data;
+    data.setUrls(urls);
+    return attachMimeData(&data);
+}
+
+bool ChatController::pasteFromClipboard()
+{
+    return attachMimeData(QGuiApplication::clipboard()->mimeData());
+}
+
+bool ChatController::attachMimeData(const QMimeData *data)
+{
+    const ClipboardAttachment found = ClipboardAttachment::from(data);
+    if (!found.localFile.isEmpty()) {
+        attachPath(found.localFile);
+        return true;
+    }
+    if (found.image.isNull())
+        return false;
+    // Each paste gets a folder of its own, so the name stays "image.png" and an earlier one is untouched.
+    if (!m_pasteFolder)
+        m_pasteFolder = std::make_unique<QTemporaryDir>();
+    const QString folder = m_pasteFolder->filePath(QString::number(++m_pastes));
+    const QString path = QDir(folder).filePath(QLatin1String("image.png"));
+    // Encoding a large screenshot takes a good part of a second: not on the GUI thread.
+    auto write = [](QImage image, QString folder, QString path) {
+        QImageWriter writer(path, "png");
+        return QDir().mkpath(folder) && writer.write(image) ? QString() : writer.errorString();
+    };
+    QPointer<ChatController> self(this);
+    QtConcurrent::run(write, found.image, folder, path).then(this, [this, self, path](const QString &error) {
+        if (!self)
+            return;
+        if (error.isEmpty()) {
+            attachPath(path);
+            return;
+        }
+        diag(QStringLiteral("[ChatView] ❌ Pasted image not saved: ") + error);
+        setNotice(localized("Не удалось вставить изображение", "Image not pasted"));
+    });
+    return true;
+}
+
 void ChatController::retryUpload()
 {
     if (!m_attachedFile || !m_attachedFile->localPath)
@@ -384,6 +469,7 @@ void ChatController::setAttachedFile(std::optional<AttachedFile> file)
         return;
     m_attachedFile = std::move(file);
     emit attachedFileChanged();
+    saveDraft();
 }
 
 void ChatController::markAttachmentFailed(const QString &error)

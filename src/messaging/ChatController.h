@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
 #include <QVariant>
@@ -16,13 +17,17 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class APIClient;
+class DraftStore;
+class QMimeData;
 
 // The state of one open chat: the friend's messages (loaded when shown, polled every 3 s), the composer's
 // text and single attachment (uploaded as soon as it is chosen), and sending, which waits for a running
 // upload. A failed send puts the text and attachment back when the composer is still empty and says so.
+// The composer's content is the chat's draft (DraftStore): it is there again when the chat is reopened.
 //
 // QML: peer (the friend map: id, numericId, name, lastName, username, avatar, unreadCount), language,
 // active (shown: load, then poll; hidden: stop), messages (MessageListModel), newMessage, attachedFile
@@ -89,6 +94,12 @@ public:
     // The file at `path` becomes the attachment (size check, type, upload).
     void attachPath(const QString &path);
     QCoro::Task<> uploadFileToServer(QString path);
+    // A drop on the chat: its first local file is attached as the attach button does. False when none.
+    Q_INVOKABLE bool attachDropped(const QList<QUrl> &urls);
+    // Ctrl+V: a copied file or image is attached (an image as "image.png"); false leaves the paste to the
+    // editor, which takes plain text only.
+    Q_INVOKABLE bool pasteFromClipboard();
+    bool attachMimeData(const QMimeData *data);
     Q_INVOKABLE void retryUpload();
     Q_INVOKABLE void removeAttachment();
     Q_INVOKABLE void dismissNotice();
@@ -100,6 +111,8 @@ public:
         m_tokenProvider = std::move(provider);
     }
     void setUnreadRefreshForTesting(std::function<QCoro::Task<>()> refresh) { m_unreadRefresh = std::move(refresh); }
+    void setDraftStoreForTesting(DraftStore *store) { m_drafts = store; }
+    Poller &pollerForTesting() { return m_poller; }
     void setIntervalsForTesting(std::chrono::milliseconds poll, std::chrono::milliseconds uploadStep)
     {
         m_poller.setInterval(poll);
@@ -135,10 +148,16 @@ private:
     void setSending(bool value);
     void setNotice(const QString &text);
     void restoreAfterFailedSend(const QString &text, const std::optional<AttachedFile> &file);
+    DraftStore &drafts() const;
+    // The composer of a chat opened again starts with what it held when the member left it.
+    void restoreDraft();
+    void saveDraft();
 
     APIClient *m_api;
     std::function<std::optional<QString>()> m_tokenProvider;
     std::function<QCoro::Task<>()> m_unreadRefresh;
+    DraftStore *m_drafts = nullptr;
+    bool m_restoringDraft = false;
 
     QVariantMap m_peer;
     QString m_language = QStringLiteral("ru");
@@ -156,5 +175,8 @@ private:
     quint64 m_loadShown = 0;
     Poller m_poller{pollInterval, [this](bool showLoading) { return loadMessages(showLoading); }};
     QTimer m_noticeTimer;
+    // Pasted images as files for the upload (and a retry of it); gone with the chat.
+    std::unique_ptr<QTemporaryDir> m_pasteFolder;
+    int m_pastes = 0;
     std::chrono::milliseconds m_uploadStep = uploadWaitStep;
 };

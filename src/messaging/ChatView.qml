@@ -319,6 +319,33 @@ Item {
             onSend: chat.sendMessage()
             onSpellCheck: speller.check()
             onAttach: chat.attachFile()
+            pasteHandler: () => chat.pasteFromClipboard()
+        }
+    }
+    // A file dropped anywhere on the chat is attached as the attach button would.
+    DropArea {
+        id: dropArea
+        objectName: "dropArea"
+        anchors.fill: parent
+        keys: ["text/uri-list"]
+        onDropped: (drop) => {
+            if (chat.attachDropped(drop.urls))
+                drop.accept(Qt.CopyAction)
+        }
+        Rectangle {
+            anchors { fill: parent; margins: 8 }
+            visible: dropArea.containsDrag
+            radius: 12
+            color: Qt.rgba(0x3B / 255, 0x82 / 255, 0xF6 / 255, 0.08)
+            border.width: 2
+            border.color: "#3B82F6"
+            Text {
+                anchors.centerIn: parent
+                text: tr("Отпустите, чтобы прикрепить файл", "Drop to attach the file")
+                font.pixelSize: 15
+                font.weight: Font.Medium
+                color: "#3B82F6"
+            }
         }
     }
 }

@@ -3,12 +3,22 @@
 #include "APIClient.h"
 #include "AuthManager.h"
 #include "DisplayText.h"
+#include "DraftStore.h"
 #include "KeyedListUpdate.h"
 #include "TextRules.h"
 
 ConversationListModel::ConversationListModel(QObject *parent)
     : QAbstractListModel(parent)
 {
+    connect(&DraftStore::shared(), &DraftStore::draftChanged, this, &ConversationListModel::onDraftChanged);
+}
+
+void ConversationListModel::onDraftChanged(const QString &peerId)
+{
+    for (int row = 0; row < m_rows.size(); ++row) {
+        if (peerId.isEmpty() || m_rows.at(row).participant.id == peerId)
+            emit dataChanged(index(row), index(row), {DraftRole});
+    }
 }
 
 ConversationListModel::~ConversationListModel() = default;
@@ -48,6 +58,8 @@ QVariant ConversationListModel::data(const QModelIndex &index, int role) const
         return c.unreadCount;
     case FriendshipStatusRole:
         return toString(c.friendshipStatus);
+    case DraftRole:
+        return DraftStore::shared().preview(p.id);
     default:
         return {};
     }
@@ -65,6 +77,7 @@ QHash<int, QByteArray> ConversationListModel::roleNames() const
         {HasLastMessageRole, "hasLastMessage"},
         {UnreadCountRole, "unreadCount"},
         {FriendshipStatusRole, "friendshipStatus"},
+        {DraftRole, "draft"},
     };
 }
 

@@ -52,6 +52,7 @@ public:
         HasLastMessageRole,
         UnreadCountRole,
         FriendshipStatusRole,
+        DraftRole, // the unsent draft's preview; "" when there is none
     };
     Q_ENUM(Role)
 
@@ -108,6 +109,7 @@ signals:
 private:
     void setConversations(const QList<Conversation> &conversations);
     void updateRows();
+    void onDraftChanged(const QString &peerId);
     void setLoading(bool value);
     void setErrorMessage(const QString &text);
     QString localized(const char *ru, const char *en) const;

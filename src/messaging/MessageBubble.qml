@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Layouts
+import Orvane.Messaging
 import Orvane.Session
 import Orvane.Ui
 
@@ -17,6 +18,7 @@ Item {
     required property string cardName
     required property string cardIcon
     required property string bodyText
+    required property string thumbnailUrl
 
     property var colors: AppColors.current
     property string language: LanguageManager.language
@@ -51,6 +53,19 @@ Item {
             anchors { left: parent.left; right: parent.right; top: parent.top; margins: 12; topMargin: 8 }
             spacing: 4
 
+            ThumbnailImage {
+                id: thumbnail
+                objectName: "thumbnail"
+                source: bubble.thumbnailUrl
+                visible: status === ThumbnailImage.Ready
+                // Narrow windows shrink it, aspect kept.
+                readonly property real shownWidth: Math.min(implicitWidth, Math.max(0, bubble.width * 0.75 - 24))
+                Layout.preferredWidth: visible ? shownWidth : 0
+                Layout.preferredHeight: visible && implicitWidth > 0 ? implicitHeight * shownWidth / implicitWidth : 0
+                Layout.alignment: bubble.isMine ? Qt.AlignRight : Qt.AlignLeft
+                HoverHandler { cursorShape: Qt.PointingHandCursor }
+                TapHandler { onTapped: LinkOpener.open(bubble.cardUrl) }
+            }
             DownloadCard {
                 objectName: "downloadCard"
                 visible: bubble.cardKind === "download"

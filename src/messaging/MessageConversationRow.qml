@@ -16,6 +16,7 @@ Rectangle {
     required property string lastMessage
     required property bool hasLastMessage
     required property var unreadCount
+    required property string draft
 
     property var colors: AppColors.current
     property string language: LanguageManager.language
@@ -81,7 +82,26 @@ Rectangle {
             RowLayout {
                 Layout.fillWidth: true
                 Text {
+                    objectName: "draftLabel"
+                    visible: row.draft.length > 0
+                    text: tr("Черновик:", "Draft:")
+                    font.pixelSize: 14
+                    color: "#EF4444"
+                }
+                Text {
+                    objectName: "draftText"
+                    visible: row.draft.length > 0
+                    Layout.fillWidth: true
+                    text: row.draft
+                    textFormat: Text.PlainText
+                    elide: Text.ElideRight
+                    maximumLineCount: 1
+                    font.pixelSize: 14
+                    color: colors.mutedForeground
+                }
+                Text {
                     objectName: "previewText"
+                    visible: row.draft.length === 0
                     Layout.fillWidth: true
                     text: row.hasLastMessage ? row.lastMessage : tr("Нет сообщений", "No messages")
                     textFormat: Text.PlainText

@@ -3,6 +3,7 @@
 #include "KeyedListUpdate.h"
 #include "ServerConfig.h"
 #include "TextRules.h"
+#include "ThumbnailDecoder.h"
 
 MessageListModel::MessageListModel(QObject *parent)
     : QAbstractListModel(parent)
@@ -39,7 +40,7 @@ QVariant MessageListModel::data(const QModelIndex &index, int role) const
     default:
         break;
     }
-    if (role < CardKindRole || role > TextRole)
+    if (role < CardKindRole || role > ThumbnailUrlRole)
         return {};
     const auto bubble = TextRules::bubbleContent(m.content, m.attachmentUrl, m.attachmentType,
                                                  m.attachmentFileName(), m_contentHost);
@@ -62,6 +63,15 @@ QVariant MessageListModel::data(const QModelIndex &index, int role) const
         return bubble.cardIcon;
     case TextRole:
         return bubble.text;
+    case ThumbnailUrlRole:
+        // Previews come from the content host only: an image link to anywhere else stays a plain card.
+        if (bubble.card != TextRules::BubbleContent::Card::Download || m_contentHost.isEmpty()
+            || !bubble.cardUrl.startsWith(m_contentHost + QLatin1Char('/')))
+            return QString();
+        if (!ThumbnailDecoder::hasImageExtension(QUrl(bubble.cardUrl).path())
+            && !ThumbnailDecoder::hasImageExtension(bubble.cardName))
+            return QString();
+        return bubble.cardUrl;
     default:
         return {};
     }
@@ -74,6 +84,7 @@ QHash<int, QByteArray> MessageListModel::roleNames() const
         {CreatedAtRole, "createdAt"}, {IsMineRole, "isMine"},     {IsReadRole, "isRead"},
         {TimeRole, "time"},           {CardKindRole, "cardKind"}, {CardUrlRole, "cardUrl"},
         {CardNameRole, "cardName"},   {CardIconRole, "cardIcon"}, {TextRole, "bodyText"},
+        {ThumbnailUrlRole, "thumbnailUrl"},
     };
 }
 

@@ -30,6 +30,7 @@ public:
         CardNameRole,
         CardIconRole,
         TextRole,      // the text shown under the card; "" when none
+        ThumbnailUrlRole, // the download card's address when it is an image on the content host; "" otherwise
     };
     Q_ENUM(Role)
 

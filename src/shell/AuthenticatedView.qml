@@ -139,6 +139,7 @@ Item {
         Rectangle {
             objectName: "middleColumn"
             readonly property bool messagesSection: nav.selectedMenuItem === MainNavigation.Messages
+            Layout.topMargin: connectionBanner.height
             visible: !messagesSection || !nav.isSidebarCollapsed
             Layout.preferredWidth: messagesSection ? 320 : -1
             Layout.fillWidth: !messagesSection
@@ -168,6 +169,7 @@ Item {
 
         Rectangle {
             objectName: "rightColumn"
+            Layout.topMargin: connectionBanner.height
             visible: nav.selectedMenuItem === MainNavigation.Messages
             Layout.fillWidth: true
             Layout.fillHeight: true
@@ -183,6 +185,15 @@ Item {
                 onFriendIdChanged: if (friendId.length > 0) { active = false; active = true }
             }
         }
+    }
+
+    // Above the section page and the chat while the server cannot be reached.
+    ConnectionBanner {
+        id: connectionBanner
+        objectName: "connectionBanner"
+        anchors { left: parent.left; right: parent.right; top: parent.top; leftMargin: 60 }
+        colors: view.colors
+        language: view.language
     }
 
     Component {

@@ -1,5 +1,9 @@
 #include "TestHttpServer.h"
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QTcpSocket>
 
 TestHttpServer::TestHttpServer(QObject *parent) : QObject(parent)
@@ -19,7 +23,18 @@ TestHttpServer::TestHttpServer(QObject *parent) : QObject(parent)
 
 bool TestHttpServer::listen(quint16 port)
 {
-    return m_server.listen(QHostAddress::LocalHost, port);
+    if (port == 0)
+        return m_server.listen(QHostAddress::LocalHost, port);
+    // A port another server just left still has its connections in TIME_WAIT: reuse it, as servers do
+    // (the reference server's sockets allow both kinds of reuse, and Linux asks for the same here).
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0), one = 1;
+    sockaddr_in address{AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}};
+    for (const int option : {SO_REUSEADDR, SO_REUSEPORT})
+        ::setsockopt(fd, SOL_SOCKET, option, &one, sizeof one);
+    if (::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0 && ::listen(fd, 50) == 0)
+        return m_server.setSocketDescriptor(fd);
+    ::close(fd);
+    return false;
 }
 
 QString TestHttpServer::url() const

@@ -35,6 +35,7 @@ Item {
             cardName: ""
             cardIcon: "doc"
             bodyText: ""
+            thumbnailUrl: ""
             colors: AppColors.light
             language: "ru"
         }

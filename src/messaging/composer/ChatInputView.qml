@@ -27,6 +27,8 @@ Rectangle {
     readonly property real textEditorHeight: editor.textEditorHeight
     readonly property alias editorItem: editor
     readonly property alias emojiButton: emojiButton
+    // See ChatTextEditor.pasteHandler.
+    property alias pasteHandler: editor.pasteHandler
 
     signal messageEdited(string text)
     signal send()

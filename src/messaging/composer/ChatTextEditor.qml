@@ -17,6 +17,9 @@ Item {
     property bool canSend: false
     property bool isSending: false
     readonly property alias textArea: area
+    // Called on Ctrl+V before the editor pastes; returning true means the host took the clipboard (a file,
+    // an image). Otherwise the editor pastes, plain text only.
+    property var pasteHandler: null
 
     // The user changed the text (typing, pasting, undo, a line break).
     signal edited(string text)
@@ -96,6 +99,10 @@ Item {
             Keys.onBacktabPressed: (event) => root.leave(event, false)
 
             Keys.onPressed: (event) => {
+                if (event.matches(StandardKey.Paste) && root.pasteHandler && root.pasteHandler()) {
+                    event.accepted = true
+                    return
+                }
                 if (event.key !== Qt.Key_Return && event.key !== Qt.Key_Enter)
                     return
                 // The input method's own Enter commits what it is composing.
