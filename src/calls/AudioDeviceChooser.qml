@@ -64,6 +64,7 @@ ColumnLayout {
             Layout.minimumWidth: 84 // both choosers' boxes line up
             text: chooser.kind === AudioDeviceModel.Microphone ? chooser.tr("Микрофон", "Microphone")
                                                                : chooser.tr("Динамик", "Speaker")
+            textFormat: Text.PlainText
             font.pixelSize: 14
             color: chooser.colors.foreground
         }
