@@ -37,6 +37,11 @@ bool TestHttpServer::listen(quint16 port)
     return false;
 }
 
+void TestHttpServer::close()
+{
+    m_server.close();
+}
+
 QString TestHttpServer::url() const
 {
     return QStringLiteral("http://127.0.0.1:%1").arg(port());

@@ -41,6 +41,7 @@ public:
     explicit TestHttpServer(QObject *parent = nullptr);
 
     bool listen(quint16 port = 0);
+    void close();
     quint16 port() const { return m_server.serverPort(); }
     QString url() const; // http://127.0.0.1:<port>
 
