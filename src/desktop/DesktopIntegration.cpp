@@ -213,7 +213,7 @@ void DesktopIntegration::updateCallNotice()
     notice.actions = QStringList{QStringLiteral("answer"), localized("Ответить", "Answer"), QStringLiteral("decline"),
                                  localized("Отклонить", "Decline")};
     notice.urgent = true;
-    notice.category = QStringLiteral("call.incoming");
+    notice.category = QString::fromLatin1("call.incoming"); // a freedesktop category, not an icon
     m_notifications->show(key, notice);
 }
 

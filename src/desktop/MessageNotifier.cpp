@@ -99,7 +99,7 @@ void MessageNotifier::announce(const QString &senderId)
     notice.body = NotificationPreferences::shared().showMessageText() && !content.trimmed().isEmpty()
         ? content.trimmed().left(previewLength)
         : localized("Новое сообщение", "New message");
-    notice.category = QStringLiteral("im.received");
+    notice.category = QString::fromLatin1("im.received"); // a freedesktop category, not an icon
     if (conversation != m_conversations.cend())
         notice.actions = QStringList{QStringLiteral("default"), localized("Открыть", "Open")};
     m_notifications->show(key(senderId), notice);

@@ -342,6 +342,7 @@ Item {
             Text {
                 anchors.centerIn: parent
                 text: tr("Отпустите, чтобы прикрепить файл", "Drop to attach the file")
+                textFormat: Text.PlainText
                 font.pixelSize: 15
                 font.weight: Font.Medium
                 color: "#3B82F6"

@@ -28,6 +28,7 @@ Rectangle {
         Text {
             objectName: "connectionBannerText"
             text: banner.tr("Нет соединения. Повторяем…", "No connection. Retrying…")
+            textFormat: Text.PlainText
             font.pixelSize: 12
             font.weight: Font.Medium
             color: banner.colors.isDark ? "#FDE68A" : "#92400E"

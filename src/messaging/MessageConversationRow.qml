@@ -85,6 +85,7 @@ Rectangle {
                     objectName: "draftLabel"
                     visible: row.draft.length > 0
                     text: tr("Черновик:", "Draft:")
+                    textFormat: Text.PlainText
                     font.pixelSize: 14
                     color: "#EF4444"
                 }
