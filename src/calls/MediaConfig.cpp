@@ -27,8 +27,8 @@ QList<GstElement *> deviceElements(GstElement *bin)
     auto consider = [&found](GstElement *e) {
         if (GST_IS_BIN(e))
             return;
-        GParamSpec *spec = g_object_class_find_property(G_OBJECT_GET_CLASS(e), "device");
-        if (spec && spec->value_type == G_TYPE_STRING && (spec->flags & G_PARAM_WRITABLE)
+        GParamSpec *property = g_object_class_find_property(G_OBJECT_GET_CLASS(e), "device");
+        if (property && property->value_type == G_TYPE_STRING && (property->flags & G_PARAM_WRITABLE)
             && (GST_OBJECT_FLAG_IS_SET(e, GST_ELEMENT_FLAG_SOURCE) || GST_OBJECT_FLAG_IS_SET(e, GST_ELEMENT_FLAG_SINK)))
             found.append(e);
     };
