@@ -147,6 +147,10 @@ QCoro::Task<bool> CallManager::initiateCall(QString calleeId)
 
     QPointer<CallManager> self(this);
     QPointer<WebRTCManager> webRTC = m_webRTC;
+    // The media may still be starting (warm-up on another thread): wait for it, not for luck.
+    co_await webRTC->prepared();
+    if (!self || !webRTC)
+        co_return false;
     const bool allowed = co_await webRTC->microphonePermission();
     if (!self || !webRTC)
         co_return false;
@@ -205,6 +209,9 @@ QCoro::Task<bool> CallManager::answerCall(QString callId)
     setStatus(CallManagerStatus::Connecting);
     QPointer<CallManager> self(this);
     QPointer<WebRTCManager> webRTC = m_webRTC;
+    co_await webRTC->prepared();
+    if (!self || !webRTC)
+        co_return false;
     webRTC->createPeerConnection();
 
     if (!m_incomingCall || !m_incomingCall->offer) {

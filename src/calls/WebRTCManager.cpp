@@ -20,6 +20,7 @@
 #include <cmath>
 #include <cstdio>
 #include <mutex>
+#include <thread>
 
 namespace {
 
@@ -192,10 +193,52 @@ struct DescriptionRequest
 
 // GStreamer starts on first use rather than with the application: reading its plugin registry
 // costs tens of milliseconds of CPU, which would otherwise delay the first frame.
+// gst_is_initialized() turns true before the registry is loaded, so it cannot tell a caller that
+// another thread is still starting GStreamer: every caller goes through the one flag instead.
 void WebRTCManager::ensureGstreamer()
 {
-    if (!gst_is_initialized())
-        gst_init(nullptr, nullptr);
+    static std::once_flag once;
+    std::call_once(once, [] { gst_init(nullptr, nullptr); });
+}
+
+namespace {
+
+const char *const requiredElements[] = {"webrtcbin", "webrtcdsp", "webrtcechoprobe", "opusenc", "opusdec",
+                                        "rtpopuspay", "rtpopusdepay", "volume", "level", "audioconvert",
+                                        "audioresample"};
+
+bool requiredElementsPresent()
+{
+    for (const char *name : requiredElements) {
+        GstElementFactory *factory = gst_element_factory_find(name);
+        if (!factory)
+            return false;
+        gst_object_unref(factory);
+    }
+    return true;
+}
+
+} // namespace
+
+QFuture<bool> WebRTCManager::mediaReady()
+{
+    static QFuture<bool> ready = [] {
+        auto promise = std::make_shared<QPromise<bool>>();
+        QFuture<bool> future = promise->future();
+        promise->start();
+        std::thread([promise] {
+            ensureGstreamer();
+            const bool present = requiredElementsPresent();
+            // dtlsdec generates the process-wide certificate on creation; doing it here keeps
+            // that cost out of the first call's set-up.
+            if (GstElement *dtls = present ? gst_element_factory_make("dtlsdec", nullptr) : nullptr)
+                gst_object_unref(dtls);
+            promise->addResult(present);
+            promise->finish();
+        }).detach();
+        return future;
+    }();
+    return ready;
 }
 
 WebRTCManager::WebRTCManager(MediaConfig config, QObject *parent)
@@ -238,15 +281,8 @@ bool WebRTCManager::ensureFactoryInitialized()
         return true;
     ensureGstreamer();
     diag(QStringLiteral("[WebRTC] Initializing WebRTC factory..."));
-    static const char *required[] = {"webrtcbin", "webrtcdsp", "webrtcechoprobe", "opusenc", "opusdec",
-                                     "rtpopuspay", "rtpopusdepay", "volume", "level", "audioconvert",
-                                     "audioresample"};
-    for (const char *name : required) {
-        GstElementFactory *factory = gst_element_factory_find(name);
-        if (!factory)
-            return false;
-        gst_object_unref(factory);
-    }
+    if (!requiredElementsPresent())
+        return false;
     m_factoryInitialized = true;
     diag(QStringLiteral("[WebRTC] ✅ Factory initialized"));
     return true;
@@ -254,18 +290,22 @@ bool WebRTCManager::ensureFactoryInitialized()
 
 void WebRTCManager::warmUp()
 {
-    if (m_warmUpStarted)
-        return;
-    m_warmUpStarted = true;
-    const MediaConfig config = m_config;
-    m_stunServer = std::async(std::launch::async, [config] {
-        ensureGstreamer(); // thread-safe; a call set up meanwhile waits for it
-        // dtlsdec generates the process-wide certificate on creation; doing it here keeps
-        // that cost out of the first call's set-up.
-        if (GstElement *dtls = gst_element_factory_make("dtlsdec", nullptr))
-            gst_object_unref(dtls);
-        return config.resolveStunServer();
-    }).share();
+    mediaReady();
+}
+
+void WebRTCManager::prepareCall(std::function<void(bool)> completion)
+{
+    auto once = std::make_shared<std::function<void(bool)>>(std::move(completion));
+    // close() meanwhile resumes the waiting flow with false, like every other wait here.
+    const quint64 id = registerCompletion([once] { (*once)(false); });
+    auto *watcher = new QFutureWatcher<bool>(this);
+    connect(watcher, &QFutureWatcher<bool>::finished, this, [this, watcher, id, once] {
+        const bool ready = watcher->future().resultCount() > 0 && watcher->future().result();
+        watcher->deleteLater();
+        if (takeCompletion(id))
+            (*once)(ready);
+    });
+    watcher->setFuture(mediaReady());
 }
 
 QString WebRTCManager::stunServer()
@@ -1087,8 +1127,8 @@ void WebRTCManager::checkMicrophonePermission(std::function<void(bool)> completi
     });
     watcher->setFuture(promise->future());
     promise->start();
-    ensureGstreamer();
     QThreadPool::globalInstance()->start([promise] {
+        ensureGstreamer(); // here, not on the GUI thread: it may wait for the warm-up
         promise->addResult(captureDeviceExists());
         promise->finish();
     });
