@@ -137,7 +137,7 @@ struct WebRTCManager::Session : std::enable_shared_from_this<WebRTCManager::Sess
     GstElement *playbackIn = nullptr;
     GstElement *payloader = nullptr;
 
-    std::atomic<qint64> lastRemoteBufferMs{0};
+    std::atomic<qint64> lastRemoteRtpMs{0};
     std::atomic<bool> remoteAudioSeen{false};
     std::atomic<bool> remotePadLinked{false};
     int opusPayload = 0;
@@ -293,28 +293,75 @@ void WebRTCManager::warmUp()
     mediaReady();
 }
 
+namespace {
+
+// Name resolution can hang for as long as the resolver likes: it gets threads of its own, so a
+// slow DNS never takes the threads the rest of the program uses.
+QThreadPool &stunPool()
+{
+    static QThreadPool *pool = [] {
+        auto *p = new QThreadPool;
+        p->setMaxThreadCount(4);
+        p->setExpiryTimeout(5000);
+        return p;
+    }();
+    return *pool;
+}
+
+} // namespace
+
 void WebRTCManager::prepareCall(std::function<void(bool)> completion)
 {
     auto once = std::make_shared<std::function<void(bool)>>(std::move(completion));
     // close() meanwhile resumes the waiting flow with false, like every other wait here.
     const quint64 id = registerCompletion([once] { (*once)(false); });
-    auto *watcher = new QFutureWatcher<bool>(this);
-    connect(watcher, &QFutureWatcher<bool>::finished, this, [this, watcher, id, once] {
-        const bool ready = watcher->future().resultCount() > 0 && watcher->future().result();
-        watcher->deleteLater();
-        if (takeCompletion(id))
-            (*once)(ready);
-    });
-    watcher->setFuture(mediaReady());
-}
+    struct Wait
+    {
+        std::optional<bool> ready;
+        std::optional<QString> stun;
+    };
+    auto wait = std::make_shared<Wait>();
+    auto finishIfDone = [this, id, once, wait] {
+        if (!wait->ready || !wait->stun || !takeCompletion(id))
+            return;
+        m_preparedStun = *wait->stun;
+        (*once)(*wait->ready);
+    };
 
-QString WebRTCManager::stunServer()
-{
-    if (m_config.stunServers.isEmpty())
-        return {};
-    if (!m_stunServer.valid())
-        return m_config.resolveStunServer();
-    return m_stunServer.get();
+    auto *ready = new QFutureWatcher<bool>(this);
+    connect(ready, &QFutureWatcher<bool>::finished, this, [ready, wait, finishIfDone] {
+        wait->ready = ready->future().resultCount() > 0 && ready->future().result();
+        ready->deleteLater();
+        finishIfDone();
+    });
+    ready->setFuture(mediaReady());
+
+    // Resolved for every call: a start-up without network must not leave later calls without STUN.
+    if (m_config.stunServers.isEmpty()) {
+        wait->stun = QString();
+        return;
+    }
+    auto promise = std::make_shared<QPromise<QString>>();
+    auto *resolved = new QFutureWatcher<QString>(this);
+    connect(resolved, &QFutureWatcher<QString>::finished, this, [resolved, wait, finishIfDone] {
+        if (!wait->stun && resolved->future().resultCount() > 0)
+            wait->stun = resolved->future().result();
+        resolved->deleteLater();
+        finishIfDone();
+    });
+    resolved->setFuture(promise->future());
+    promise->start();
+    QTimer::singleShot(stunWaitMs, this, [wait, finishIfDone] {
+        if (wait->stun)
+            return;
+        diag(QStringLiteral("[WebRTC] STUN servers did not resolve in time - calling without STUN"));
+        wait->stun = QString();
+        finishIfDone();
+    });
+    stunPool().start([promise, config = m_config] {
+        promise->addResult(config.resolveStunServer());
+        promise->finish();
+    });
 }
 
 quint64 WebRTCManager::registerCompletion(std::function<void()> onAbandon)
@@ -365,7 +412,7 @@ bool WebRTCManager::startSession(int opusPayload)
     session->opusPayload = opusPayload;
 
     const QString probeName = QStringLiteral("orvane_echo_probe_%1").arg(++g_probeCounter);
-    const QString stun = stunServer();
+    const QString stun = m_preparedStun;
     // The capture chain carries the four source constraints as webrtcdsp settings; the echo
     // probe sits on the playback chain from the start because webrtcdsp looks it up by name
     // when it starts.
@@ -374,7 +421,7 @@ bool WebRTCManager::startSession(int opusPayload)
         "audioconvert name=capture_in ! audioresample ! audio/x-raw,rate=48000,channels=1 "
         "! webrtcdsp probe=%1 echo-cancel=true gain-control=true noise-suppression=true high-pass-filter=true "
         "! volume name=capture_volume ! level name=capture_level interval=100000000 post-messages=true "
-        "! audioconvert ! opusenc bitrate=32000 ! rtpopuspay name=payloader pt=%2 "
+        "! audioconvert ! opusenc bitrate=32000 dtx=false ! rtpopuspay name=payloader pt=%2 "
         "! application/x-rtp,media=audio,encoding-name=OPUS,clock-rate=48000,payload=%2 ! webrtc. "
         "audioconvert name=playback_in ! audioresample ! audio/x-raw,rate=48000,channels=1 "
         "! webrtcechoprobe name=%1 ! volume name=playback_volume ! audioconvert name=playback_out")
@@ -554,12 +601,18 @@ bool WebRTCManager::startSession(int opusPayload)
         GstPad *decoded = gst_element_get_static_pad(decoder, "src");
         gst_pad_add_probe(decoded, GST_PAD_PROBE_TYPE_BUFFER, +[](GstPad *, GstPadProbeInfo *, gpointer data) {
             Session *session = Session::from(data);
-            session->lastRemoteBufferMs.store(monotonicMs());
             if (!session->remoteAudioSeen.exchange(true))
                 session->post([](WebRTCManager *manager) { emit manager->remoteAudioStarted(); });
             return GST_PAD_PROBE_OK;
         }, session->ref(), [](gpointer d) { Session::unref(d); });
         gst_object_unref(decoded);
+        // RTP as it arrives from the network: what tells a quiet peer from one that is gone.
+        GstPad *rtp = gst_element_get_static_pad(depay, "sink");
+        gst_pad_add_probe(rtp, GST_PAD_PROBE_TYPE_BUFFER, +[](GstPad *, GstPadProbeInfo *, gpointer data) {
+            Session::from(data)->lastRemoteRtpMs.store(monotonicMs());
+            return GST_PAD_PROBE_OK;
+        }, session->ref(), [](gpointer d) { Session::unref(d); });
+        gst_object_unref(rtp);
         gst_element_sync_state_with_parent(decoder);
         gst_element_sync_state_with_parent(depay);
         GstPad *sinkPad = gst_element_get_static_pad(depay, "sink");
@@ -961,6 +1014,9 @@ void WebRTCManager::close()
         m_inputLevel = 0;
         emit inputLevelChanged();
     }
+    // The next call starts with the microphone and the speaker on, as its window shows them.
+    setMuted(false);
+    setSpeakerEnabled(true);
     diag(QStringLiteral("[WebRTC] Connection closed"));
 }
 
@@ -987,11 +1043,11 @@ void WebRTCManager::checkInactivity()
 {
     if (!m_session || m_session->connectedSinceMs == 0 || m_inactivityTimeoutMs <= 0)
         return;
-    const qint64 last = std::max(m_session->lastRemoteBufferMs.load(), m_session->connectedSinceMs);
+    const qint64 last = std::max(m_session->lastRemoteRtpMs.load(), m_session->connectedSinceMs);
     const bool silent = monotonicMs() - last >= m_inactivityTimeoutMs;
     if (silent && !m_inactive) {
         m_inactive = true;
-        diag(QStringLiteral("[WebRTC] No audio from the other side for %1 s").arg(m_inactivityTimeoutMs / 1000.0));
+        diag(QStringLiteral("[WebRTC] No audio packets from the other side for %1 s").arg(m_inactivityTimeoutMs / 1000.0));
         emit remoteAudioInactive();
     } else if (!silent && m_inactive) {
         m_inactive = false;

@@ -15,7 +15,6 @@
 #include <QtQml/qqmlregistration.h>
 
 #include <functional>
-#include <future>
 #include <memory>
 #include <optional>
 
@@ -99,8 +98,13 @@ public:
     // Granted when the configured source is a test source or a capture device exists.
     void checkMicrophonePermission(std::function<void(bool)> completion);
     // Before each call's createPeerConnection(): waits, without holding the GUI thread, for
-    // mediaReady(). Completion(false) when the media cannot start or close() intervened.
+    // mediaReady(), and resolves this call's STUN server on a worker thread for at most
+    // stunWaitMs (a slow or absent DNS means a call without STUN, never a longer wait).
+    // Completion(false) when the media cannot start or close() intervened.
     void prepareCall(std::function<void(bool)> completion);
+    static constexpr int stunWaitMs = 2000;
+    // The STUN server the next createPeerConnection() uses ("stun://address:port"), or empty.
+    QString preparedStunServer() const { return m_preparedStun; }
 
 #ifndef Q_MOC_RUN
     // The same operations for coroutines: `auto offer = co_await webRTC->offer();`
@@ -154,7 +158,8 @@ public:
     bool hasRemoteAudioTrack() const;
     int pendingIceCandidateCount() const;
 
-    // Live controls; they also apply to the next call.
+    // Live controls. Output volume and sensitivity also apply to the next call; mute and speaker
+    // belong to one call: close() turns the microphone and the speaker back on.
     bool isMuted() const { return m_muted; }
     void setMuted(bool muted);
     bool isSpeakerEnabled() const { return m_speakerEnabled; }
@@ -168,7 +173,8 @@ public:
     // Output volume and sensitivity follow the member's settings from now on, live.
     void followAudioSettings(AudioSettingsManager *settings);
 
-    // Remote audio that stops flowing while connected for this long emits remoteAudioInactive().
+    // Remote RTP that stops arriving while connected for this long emits remoteAudioInactive().
+    // A quiet peer still sends (Opus DTX is off), so only a peer gone from the network trips it.
     int inactivityTimeoutMs() const { return m_inactivityTimeoutMs; }
     void setInactivityTimeoutMs(int ms);
 
@@ -214,7 +220,6 @@ private:
     quint64 registerCompletion(std::function<void()> onAbandon);
     bool takeCompletion(quint64 id);
     void abandonCompletions();
-    QString stunServer();
 
     MediaConfig m_config;
     std::shared_ptr<Session> m_session;
@@ -226,12 +231,11 @@ private:
     bool m_speakerEnabled = true;
     double m_outputVolume = 1.0;
     double m_inputSensitivity = 0.5;
-    int m_inactivityTimeoutMs = 5000;
+    int m_inactivityTimeoutMs = 8000;
     bool m_inactive = false;
     float m_inputLevel = 0;
     quint64 m_nextCompletionId = 1;
     QHash<quint64, std::function<void()>> m_abandonedCompletions;
     QTimer m_inactivityTimer;
-    std::shared_future<QString> m_stunServer;
-    bool m_warmUpStarted = false;
+    QString m_preparedStun;
 };
