@@ -37,7 +37,7 @@ public:
 
     // Polls give up quickly, so a stalled network hides nothing for longer than a few seconds;
     // offers, answers, ends and candidates get a little longer. (Part 3.1 says 60 s for all.)
-    static constexpr std::chrono::milliseconds pollDeadline{4000};
+    static constexpr std::chrono::milliseconds pollDeadline{3000};
     static constexpr std::chrono::milliseconds postDeadline{8000};
 
     void setDeadlineForTesting(std::chrono::milliseconds deadline);

@@ -5,6 +5,7 @@
 #include "Diagnostics.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QJSEngine>
 
 #include <QCoro/QCoroTimer>
@@ -117,12 +118,18 @@ QCoro::Task<> CallManager::checkIncomingCalls()
     m_incomingInFlight = true;
     ++m_incomingRequests;
     QPointer<CallManager> self(this);
+    QElapsedTimer waited;
+    waited.start();
     auto result = co_await m_api->checkIncomingCall(*token);
     if (!self)
         co_return;
     m_incomingInFlight = false;
     if (!result) {
         diag(QStringLiteral("[CallManager] Polling error: ") + errorText(result.error()));
+        // A request that hung past its deadline made the poll skip ticks: ask again at once, so
+        // a call placed during a network stall shows as soon as the network is back.
+        if (waited.elapsed() >= pollingIntervalMs && m_isPolling)
+            QTimer::singleShot(0, this, [this] { checkIncomingCalls(); });
         co_return;
     }
     // A call that began while the request was out is not interrupted by a stale report.

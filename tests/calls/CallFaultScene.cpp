@@ -46,9 +46,12 @@ CallFaultScene::~CallFaultScene()
 {
     m_people.clear();
     m_dead.clear();
-    if (m_voice) {
-        gst_element_set_state(m_voice, GST_STATE_NULL);
-        gst_object_unref(m_voice);
+    m_earProbe.detach();
+    for (GstElement *pipeline : {m_voice, m_ear}) {
+        if (pipeline) {
+            gst_element_set_state(pipeline, GST_STATE_NULL);
+            gst_object_unref(pipeline);
+        }
     }
 }
 
@@ -69,8 +72,11 @@ void CallFaultScene::add(const QString &name)
     static const QHash<QString, int> tones{{"anna", 440}, {"boris", 880}, {"maria", 660}};
     const int tone = tones.value(name, 550);
     MediaConfig config = toneConfig(tone);
-    if (m_pulse && name == QLatin1String("anna"))
+    if (m_pulse && name == QLatin1String("anna")) {
+        // The production elements on the sound server's default devices.
         config.sourceDescription = QStringLiteral("pulsesrc");
+        config.sinkDescription = QStringLiteral("pulsesink");
+    }
     const auto &[id, token] = m_logins.at(name);
     auto person = std::make_unique<Person>(m_serverUrl, &media, m_engine, config, id, token, tone);
     Person *p = person.get();
@@ -108,14 +114,26 @@ bool CallFaultScene::talking(Person &a, Person &b)
     if (!up)
         return false;
     if (m_pulse && !m_voice) {
-        // Anna's voice: a tone into the cable her microphone hears.
-        m_voice = gst_parse_launch("audiotestsrc is-live=true wave=sine freq=440 volume=0.3 ! pulsesink device=cable",
-                                   nullptr);
-        gst_object_ref_sink(m_voice);
-        gst_element_set_state(m_voice, GST_STATE_PLAYING);
+        // Anna's voice: a tone into the cable her microphone hears; her ear: her speaker's monitor.
+        auto start = [](const char *description) {
+            GstElement *pipeline = gst_parse_launch(description, nullptr);
+            gst_object_ref_sink(pipeline);
+            gst_element_set_state(pipeline, GST_STATE_PLAYING);
+            return pipeline;
+        };
+        m_voice = start("audiotestsrc is-live=true wave=sine freq=440 volume=0.3 ! pulsesink device=cable");
+        m_ear = start(("pulsesrc device=speaker.monitor client-name=orvane-test-ear ! " + AudioProbe::sinkDescription()).toUtf8().constData());
+        m_earProbe.attach(m_ear);
     }
-    return a.probe.attach(a.media->pipeline()) && b.probe.attach(b.media->pipeline()) && hears(a.probe, b.tone)
-        && hears(b.probe, a.tone);
+    for (Person *p : {&a, &b})
+        if (!(m_ear && p == m_people.at(QStringLiteral("anna")).get()) && !p->probe.attach(p->media->pipeline()))
+            return false;
+    return hears(ear(a), b.tone) && hears(ear(b), a.tone);
+}
+
+AudioProbe &CallFaultScene::ear(Person &p)
+{
+    return m_ear && &p == m_people.at(QStringLiteral("anna")).get() ? m_earProbe : p.probe;
 }
 
 void CallFaultScene::kill(const QString &name)

@@ -41,8 +41,9 @@ struct Person : Line, Member
 class CallFaultScene
 {
 public:
-    // With `pulse`, Anna's microphone is the sound server's (a tone played into its cable), so
-    // that a capture stream left open would show.
+    // With `pulse`, Anna's microphone and speaker are the sound server's (a tone played into its
+    // cable, a recording of its monitor): the production elements, and a capture stream left open
+    // would show.
     CallFaultScene(const QString &serverUrl, QQmlEngine *engine, bool pulse);
     ~CallFaultScene();
 
@@ -53,6 +54,8 @@ public:
 
     // Both sides on a connected call, each hearing the other's tone.
     bool talking(Person &a, Person &b);
+    // What the person hears (for Anna on the sound server, her speaker's monitor).
+    AudioProbe &ear(Person &p);
     // Gone without a word (no end, no more packets or polls), and back as a fresh start.
     void kill(const QString &name);
     void revive(const QString &name);
@@ -73,6 +76,8 @@ private:
     std::vector<std::unique_ptr<Person>> m_dead; // their requests still out keep their way to the server
     QSet<QString> m_callIds;
     GstElement *m_voice = nullptr;
+    GstElement *m_ear = nullptr;
+    AudioProbe m_earProbe;
 };
 
 } // namespace CallTest

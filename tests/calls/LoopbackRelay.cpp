@@ -78,11 +78,12 @@ void HttpRelay::hold(const QString &match)
     m_hold = match;
 }
 
-void HttpRelay::release()
+void HttpRelay::release(bool deliver)
 {
     m_hold.reset();
     for (const Request &request : std::exchange(m_held, {}))
-        forward(request);
+        if (deliver)
+            forward(request);
 }
 
 void HttpRelay::readFrom(QTcpSocket *socket)

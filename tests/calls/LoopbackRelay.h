@@ -50,7 +50,9 @@ public:
     QString url() const;
     // Requests whose text contains `match` (all when empty: the network stalls) wait for release().
     void hold(const QString &match = {});
-    void release();
+    // The held requests go on to the server, or (deliver false: the network black-holed them)
+    // are never answered.
+    void release(bool deliver = true);
     int heldCount() const { return int(m_held.size()); }
     // The next request containing `match` reaches the server; its reply never comes back.
     void loseReplyTo(const QString &match) { m_lose = match; }
