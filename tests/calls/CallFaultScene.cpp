@@ -99,7 +99,7 @@ QVariantMap CallFaultScene::friendMap(const Person &p) const
 {
     for (const auto &[name, login] : m_logins)
         if (login.first == p.id)
-            return {{"id", p.id}, {"name", name}, {"lastName", QVariant()}, {"username", name}, {"avatar", ""}};
+            return {{"id", p.id}, {"name", name}, {"lastName", "Tester"}, {"username", name}, {"avatar", ""}};
     return {};
 }
 

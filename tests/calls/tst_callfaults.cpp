@@ -33,6 +33,7 @@ enum class Fault {
     AnswerReplyLost,        // fault 4
     SecondCallWhileRinging, // fault 2
     SecondCallWhileActive,  // fault 2
+    TitleBarCloseRinging,   // DESIGN F2: declines
     TitleBarCloseAnswering, // fault 5
     MuteThenNextCall,       // fault 1
 };
@@ -155,6 +156,7 @@ private slots:
         QTest::newRow("reply to answer lost") << Fault::AnswerReplyLost;
         QTest::newRow("second call while ringing") << Fault::SecondCallWhileRinging;
         QTest::newRow("second call while active") << Fault::SecondCallWhileActive;
+        QTest::newRow("title-bar close while ringing") << Fault::TitleBarCloseRinging;
         QTest::newRow("title-bar close during answering") << Fault::TitleBarCloseAnswering;
         QTest::newRow("mute in call 1, then call 2") << Fault::MuteThenNextCall;
     }
@@ -224,6 +226,20 @@ private slots:
         case Fault::SecondCallWhileRinging:
         case Fault::SecondCallWhileActive: {
             QVERIFY(ring(anna(), boris()));
+            QVERIFY(anna().outgoing()->title().endsWith(QStringLiteral("boris Tester")));
+            QCOMPARE(CallWindows::displayName({{"username", "john"}}), QStringLiteral("john"));
+            // Another report of the same call opens no second window and does not restart the ring;
+            // calling the same friend again only brings the window forward.
+            QQuickWindow *ringing = boris().incoming();
+            const int sounds = boris().windows->soundsPlayed();
+            emit boris().calls->incomingCallReceived();
+            QCOMPARE(boris().incoming(), ringing);
+            QCOMPARE(boris().windows->soundsPlayed(), sounds);
+            QQuickWindow *outgoing = anna().outgoing();
+            const auto firstCall = anna().calls->currentCallId();
+            anna().windows->startCall(m_scene->friendMap(boris()));
+            QCOMPARE(anna().outgoing(), outgoing);
+            QCOMPARE(anna().calls->currentCallId(), firstCall);
             if (fault == Fault::SecondCallWhileActive) {
                 QVERIFY(answer(boris()));
                 QVERIFY(m_scene->talking(anna(), boris()));
@@ -233,6 +249,23 @@ private slots:
             QVERIFY(answer(maria()));
             QVERIFY(m_scene->talking(anna(), maria()));
             hangUp(maria());
+            break;
+        }
+        case Fault::TitleBarCloseRinging: {
+            // The caller gives up: the call ends, and the callee's window stops ringing by itself.
+            QVERIFY(ring(anna(), boris()));
+            anna().outgoing()->close();
+            QVERIFY(!anna().windows->isRingbackPlaying());
+            QTRY_VERIFY_WITH_TIMEOUT(!boris().incoming(), Wait);
+            QVERIFY(!boris().windows->isRingtonePlaying());
+            verifySettled(Wait);
+            // The callee closes the ringing window: declined.
+            QVERIFY(ring(anna(), boris()));
+            boris().incoming()->close();
+            QVERIFY(!boris().windows->isRingtonePlaying());
+            QTRY_COMPARE_WITH_TIMEOUT(anna().calls->status(), CallManagerStatus::Declined, Wait);
+            QCOMPARE(CallStateManager::shared()->callState(), CallStateManager::Declined);
+            QTRY_VERIFY_WITH_TIMEOUT(!anna().outgoing(), Wait); // closes by itself
             break;
         }
         case Fault::TitleBarCloseAnswering: {
