@@ -9,7 +9,19 @@
 // create_peer_connection_ms, close_ms: how long those calls hold the GUI thread.
 // first_call_setup_to_offer_ms: first call's pipeline creation to its offer (DTLS certificate
 // included unless warmed up).
+// With the reference server and the call tests' loopback relay (median of three):
+// peer_vanished_detect_ms: the peer's network cut (media and signalling) → the survivor's call
+// over, its media closed (goal ≤ 15000).
+// network_stall_incoming_ms: a call placed to a member whose signalling is stalled for 10 s →
+// the member's incoming window asked for, counted from the end of the stall (goal ≤ 3000).
 #include "WebRTCManager.h"
+
+#ifdef ORVANE_BENCH_FAULTS
+#include "CallFaultScene.h"
+#include "ReferenceServer.h"
+
+#include <QCoro/QCoroTask>
+#endif
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -140,6 +152,84 @@ double median(std::vector<double> v)
     return v.empty() ? 0 : (v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2);
 }
 
+#ifdef ORVANE_BENCH_FAULTS
+// Anna calls Boris through the relay and he answers: true once both hear each other's media.
+bool connectCall(CallTest::Person &anna, CallTest::Person &boris)
+{
+    if (!QCoro::waitFor(anna.calls->initiateCall(boris.id)))
+        return false;
+    const QString callId = anna.calls->currentCallIdString();
+    if (!waitFor([&] { return boris.calls->incomingCall() && boris.calls->incomingCall()->id == callId; })
+        || !QCoro::waitFor(boris.calls->answerCall(callId)))
+        return false;
+    return waitFor([&] {
+        return anna.calls->status() == CallManagerStatus::Active && anna.media->hasRemoteAudioTrack()
+            && boris.media->hasRemoteAudioTrack();
+    });
+}
+
+bool idle(CallTest::Person &p)
+{
+    return !p.calls->isCallInProgress() && !p.media->hasPeerConnection();
+}
+
+// Both figures, or false when a call did not go as it should.
+bool faultFigures(FILE *figures)
+{
+    qputenv("THEORVANE_ICE_ADDRESS", "127.0.0.1");
+    ReferenceServer server;
+    if (!server.start())
+        return false;
+    CallTest::CallFaultScene scene(server.serverUrl(), nullptr, false);
+    if (!scene.signIn({QStringLiteral("anna"), QStringLiteral("boris")}))
+        return false;
+    CallTest::Person &anna = scene.person(QStringLiteral("anna"));
+    CallTest::Person &boris = scene.person(QStringLiteral("boris"));
+    std::vector<double> vanished, stalled;
+    for (int i = 0; i < 3; ++i) {
+        scene.media.setMode(UdpRelay::Pass);
+        if (!connectCall(anna, boris))
+            return false;
+        QElapsedTimer clock;
+        clock.start();
+        scene.media.setMode(UdpRelay::BlackHole);
+        boris.http.hold();
+        if (!waitFor([&] { return idle(anna); }, 30000))
+            return false;
+        vanished.push_back(double(clock.nsecsElapsed()) / 1e6);
+        boris.http.release(false);
+        scene.media.setMode(UdpRelay::Pass);
+        if (!waitFor([&] { return idle(boris) && boris.calls->unansweredPostCount() == 0; }, 30000))
+            return false;
+
+        // The stall begins; a second later Anna calls; ten seconds after it began, it ends.
+        bool shown = false;
+        QMetaObject::Connection seen = QObject::connect(boris.calls.get(), &CallManager::incomingCallReceived,
+                                                        [&] { shown = true; });
+        boris.http.hold();
+        waitFor([] { return false; }, 1000);
+        if (!QCoro::waitFor(anna.calls->initiateCall(boris.id)))
+            return false;
+        waitFor([] { return false; }, 9000);
+        if (shown)
+            return false; // the stall did not hide it: the figure would mean nothing
+        clock.restart();
+        boris.http.release(false); // what the stalled network swallowed stays lost
+        if (!waitFor([&] { return shown; }, 30000))
+            return false;
+        stalled.push_back(double(clock.nsecsElapsed()) / 1e6);
+        QObject::disconnect(seen);
+        QCoro::waitFor(boris.calls->declineCall(boris.calls->incomingCall()->id));
+        if (!waitFor([&] { return idle(anna) && idle(boris); }, 30000))
+            return false;
+        QCoro::waitFor(anna.calls->endCall());
+    }
+    std::fprintf(figures, "peer_vanished_detect_ms=%.0f\n", median(vanished));
+    std::fprintf(figures, "network_stall_incoming_ms=%.0f\n", median(stalled));
+    return true;
+}
+#endif
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -201,6 +291,12 @@ int main(int argc, char **argv)
     std::fprintf(figures, "close_ms=%.1f\n", median(closing));
     std::fprintf(figures, "call_cpu_percent=%.1f\n", cpu / 2);
     std::fprintf(figures, "call_cpu_percent_both_sides=%.1f\n", cpu);
+#ifdef ORVANE_BENCH_FAULTS
+    if (!faultFigures(figures)) {
+        std::fprintf(figures, "fault figures failed\n");
+        return 1;
+    }
+#endif
     std::fclose(figures);
     return 0;
 }

@@ -18,7 +18,11 @@ CallAPIClient::CallAPIClient(const QString &serverURL, QObject *parent)
     , m_baseURL(serverURL + QStringLiteral("/api/mobile/calls"))
     // Polls fail fast: the next tick is the retry.
     , m_session(new HttpSession({.waitForConnectivity = false, .diskCache = false}, this))
+    , m_pollSession(new HttpSession({.waitForConnectivity = false, .diskCache = false}, this))
 {
+    // HttpSession names its only deadline setter for tests; these are the production deadlines.
+    m_session->setDeadlineForTesting(postDeadline);
+    m_pollSession->setDeadlineForTesting(pollDeadline);
 }
 
 CallAPIClient::~CallAPIClient() = default;
@@ -26,6 +30,7 @@ CallAPIClient::~CallAPIClient() = default;
 void CallAPIClient::setDeadlineForTesting(std::chrono::milliseconds deadline)
 {
     m_session->setDeadlineForTesting(deadline);
+    m_pollSession->setDeadlineForTesting(deadline);
 }
 
 template <class T>
@@ -41,7 +46,8 @@ QCoro::Task<APIResult<T>> CallAPIClient::perform(QByteArray method, QString addr
         request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
         bytes = QJsonDocument(body).toJson(QJsonDocument::Compact);
     }
-    const auto answer = co_await m_session->send(request, method, bytes);
+    HttpSession *session = method == "POST" ? m_session : m_pollSession;
+    const auto answer = co_await session->send(request, method, bytes);
     if (!answer.ok())
         co_return answer.error();
     co_return T::decode(answer.value().body);

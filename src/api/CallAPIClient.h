@@ -35,6 +35,11 @@ public:
     // candidate: the dictionary {"candidate", "sdpMid", "sdpMLineIndex"} (see IceCandidate::toDictionary()).
     QCoro::Task<APIResult<CallResponse>> sendIceCandidate(QString token, QString callId, QJsonObject candidate);
 
+    // Polls give up quickly, so a stalled network hides nothing for longer than a few seconds;
+    // offers, answers, ends and candidates get a little longer. (Part 3.1 says 60 s for all.)
+    static constexpr std::chrono::milliseconds pollDeadline{3000};
+    static constexpr std::chrono::milliseconds postDeadline{8000};
+
     void setDeadlineForTesting(std::chrono::milliseconds deadline);
 
 private:
@@ -42,5 +47,6 @@ private:
     QCoro::Task<APIResult<T>> perform(QByteArray method, QString address, QJsonObject body, QString token);
 
     QString m_baseURL;
-    HttpSession *m_session;
+    HttpSession *m_session;     // POST
+    HttpSession *m_pollSession; // GET
 };

@@ -5,7 +5,10 @@
 #include "Diagnostics.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QJSEngine>
+
+#include <QCoro/QCoroTimer>
 
 #include <gst/gst.h>
 
@@ -23,6 +26,7 @@ CallManager::CallManager(CallAPIClient *api, WebRTCManager *webRTC, TokenProvide
     , m_api(api)
     , m_webRTC(webRTC)
     , m_token(std::move(token))
+    , m_liveness(webRTC)
 {
     m_pollingTimer.setInterval(pollingIntervalMs);
     m_statusTimer.setInterval(statusIntervalMs);
@@ -51,6 +55,15 @@ CallManager::CallManager(CallAPIClient *api, WebRTCManager *webRTC, TokenProvide
             self->handleConnectionState(state);
     };
     m_isMuted = m_webRTC->isMuted();
+    // The media turns mute and speaker back to on when a call closes; the published flags follow.
+    connect(m_webRTC, &WebRTCManager::isMutedChanged, this, [this] {
+        if (m_webRTC && m_isMuted != m_webRTC->isMuted()) {
+            m_isMuted = m_webRTC->isMuted();
+            emit isMutedChanged();
+        }
+    });
+    connect(m_webRTC, &WebRTCManager::isSpeakerEnabledChanged, this, &CallManager::isSpeakerEnabledChanged);
+    connect(&m_liveness, &CallLiveness::peerVanished, this, &CallManager::endVanishedCall);
 }
 
 CallManager::~CallManager()
@@ -75,11 +88,6 @@ CallManager *CallManager::create(QQmlEngine *, QJSEngine *)
     CallManager *instance = shared();
     QJSEngine::setObjectOwnership(instance, QJSEngine::CppOwnership);
     return instance;
-}
-
-void CallManager::registerWithAuth()
-{
-    AuthManager::shared().setCallPollingProvider([]() -> IncomingCallPolling * { return CallManager::shared(); });
 }
 
 // Incoming poll
@@ -110,27 +118,61 @@ QCoro::Task<> CallManager::checkIncomingCalls()
     m_incomingInFlight = true;
     ++m_incomingRequests;
     QPointer<CallManager> self(this);
+    QElapsedTimer waited;
+    waited.start();
     auto result = co_await m_api->checkIncomingCall(*token);
     if (!self)
         co_return;
     m_incomingInFlight = false;
     if (!result) {
         diag(QStringLiteral("[CallManager] Polling error: ") + errorText(result.error()));
+        // A request that hung past its deadline made the poll skip ticks: ask again at once, so
+        // a call placed during a network stall shows as soon as the network is back.
+        if (waited.elapsed() >= pollingIntervalMs && m_isPolling)
+            QTimer::singleShot(0, this, [this] { checkIncomingCalls(); });
         co_return;
     }
     // A call that began while the request was out is not interrupted by a stale report.
     if (m_currentCallId || !result.value().incomingCall)
         co_return;
-    setIncomingCall(result.value().incomingCall);
+    const IncomingCallData &call = *result.value().incomingCall;
+    if (m_reportedCalls.size() > 16)
+        m_reportedCalls.clear();
+    m_reportedCalls.insert(call.id, call);
+    setIncomingCall(call);
     emit incomingCallReceived();
 }
 
 // Placing, answering, declining, ending
 
-void CallManager::beginFlow()
+bool CallManager::isCallInProgress() const
+{
+    if (m_currentCallId)
+        return true;
+    switch (m_status) {
+    case CallManagerStatus::Initiating:
+    case CallManagerStatus::Ringing:
+    case CallManagerStatus::Connecting:
+    case CallManagerStatus::Active:
+        return true;
+    default:
+        return false;
+    }
+}
+
+quint64 CallManager::beginFlow()
 {
     m_idleTimer.stop();
     m_pendingIceCandidates.clear();
+    return ++m_flow;
+}
+
+std::optional<QString> CallManager::offerFor(const QString &callId) const
+{
+    if (m_incomingCall && m_incomingCall->id == callId)
+        return m_incomingCall->offer;
+    const auto it = m_reportedCalls.constFind(callId);
+    return it == m_reportedCalls.constEnd() ? std::nullopt : it->offer;
 }
 
 QCoro::Task<bool> CallManager::initiateCall(QString calleeId)
@@ -138,8 +180,15 @@ QCoro::Task<bool> CallManager::initiateCall(QString calleeId)
     const auto token = m_token();
     if (!token)
         co_return false;
+    // What the placing window shows; ending a call before this one turns them back on.
+    const bool muted = m_isMuted;
+    const bool speaker = isSpeakerEnabled();
+    if (isCallInProgress())
+        endCurrentCall();
+    setMuted(muted);
+    setSpeakerEnabled(speaker);
     diag(QStringLiteral("[CallManager] Initiating call to: ") + calleeId);
-    beginFlow();
+    const quint64 flow = beginFlow();
     m_currentCalleeId = calleeId;
     m_answerSet = false;
     m_processedCandidates.clear();
@@ -147,8 +196,18 @@ QCoro::Task<bool> CallManager::initiateCall(QString calleeId)
 
     QPointer<CallManager> self(this);
     QPointer<WebRTCManager> webRTC = m_webRTC;
+    // Whoever cancels a flow (end, decline, a newer call) releases its media; the flow only
+    // steps aside when it resumes.
+    auto cancelled = [&] { return !self || !webRTC || flow != m_flow; };
+    // The media may still be starting (warm-up on another thread): wait for it, not for luck.
+    // Results of co_await are kept in named variables: GCC 12 mishandles some discarded ones.
+    const bool ready = co_await webRTC->prepared();
+    if (cancelled())
+        co_return false;
+    if (!ready)
+        diag(QStringLiteral("[WebRTC] Factory not initialized"));
     const bool allowed = co_await webRTC->microphonePermission();
-    if (!self || !webRTC)
+    if (cancelled())
         co_return false;
     if (!allowed) {
         diag(QStringLiteral("[CallManager] ❌ No microphone access!"));
@@ -158,28 +217,27 @@ QCoro::Task<bool> CallManager::initiateCall(QString calleeId)
     diag(QStringLiteral("[CallManager] ✅ Microphone access granted"));
     webRTC->createPeerConnection();
     const auto offer = co_await webRTC->offer();
-    if (!self || !webRTC)
-        co_return false;
-    if (m_status != CallManagerStatus::Initiating) // ended or replaced while the offer was made
+    if (cancelled())
         co_return false;
     if (!offer) {
         setStatus(CallManagerStatus::Error);
+        releaseMedia();
         co_return false;
     }
 
     auto result = co_await m_api->initiateCall(*token, calleeId, offer->sdp);
     if (!self)
         co_return false;
-    if (m_status != CallManagerStatus::Initiating) {
+    if (flow != m_flow) {
         // The member hung up while the server was placing the call: do not leave it ringing there.
         if (result && result.value().success && result.value().callId)
-            m_api->endCall(*token, *result.value().callId);
+            postUntilAnswered(QStringLiteral("end"), *result.value().callId);
         co_return false;
     }
     if (!result) {
         diag(QStringLiteral("[CallManager] Initiate call error: ") + errorText(result.error()));
         setStatus(CallManagerStatus::Error);
-        m_webRTC->close();
+        releaseMedia();
         co_return false;
     }
     const CallResponse &response = result.value();
@@ -191,7 +249,7 @@ QCoro::Task<bool> CallManager::initiateCall(QString calleeId)
         co_return true;
     }
     setStatus(response.error == QStringLiteral("busy") ? CallManagerStatus::Busy : CallManagerStatus::Error);
-    m_webRTC->close();
+    releaseMedia();
     co_return false;
 }
 
@@ -200,68 +258,86 @@ QCoro::Task<bool> CallManager::answerCall(QString callId)
     const auto token = m_token();
     if (!token)
         co_return false;
+    const bool muted = m_isMuted;
+    const bool speaker = isSpeakerEnabled();
+    if (isCallInProgress())
+        endCurrentCall();
+    setMuted(muted);
+    setSpeakerEnabled(speaker);
     diag(QStringLiteral("[CallManager] Answering call: ") + callId);
-    beginFlow();
+    const quint64 flow = beginFlow();
     setStatus(CallManagerStatus::Connecting);
+    // The offer of the call the window shows, even when the poll has seen another one since.
+    const std::optional<QString> offerSdp = offerFor(callId);
     QPointer<CallManager> self(this);
     QPointer<WebRTCManager> webRTC = m_webRTC;
-    webRTC->createPeerConnection();
-
-    if (!m_incomingCall || !m_incomingCall->offer) {
+    auto cancelled = [&] { return !self || !webRTC || flow != m_flow; };
+    const bool ready = co_await webRTC->prepared();
+    if (cancelled())
+        co_return false;
+    if (!ready)
+        diag(QStringLiteral("[WebRTC] Factory not initialized"));
+    if (!offerSdp) {
         diag(QStringLiteral("[CallManager] No offer found in incoming call"));
         setStatus(CallManagerStatus::Error);
-        webRTC->close();
         co_return false;
     }
+    webRTC->createPeerConnection();
     diag(QStringLiteral("[CallManager] Setting remote description (offer)"));
     bool applied = false;
     if (webRTC->hasPeerConnection()) {
         // A named description: GCC 12 destroys a braced temporary inside co_await twice.
-        WebRTCManager::SessionDescription offer{WebRTCManager::Offer, *m_incomingCall->offer};
+        WebRTCManager::SessionDescription offer{WebRTCManager::Offer, *offerSdp};
         applied = co_await webRTC->remoteDescription(std::move(offer));
     }
-    if (!self || !webRTC)
-        co_return false;
-    if (m_status != CallManagerStatus::Connecting)
+    if (cancelled())
         co_return false;
     if (!applied) {
         diag(QStringLiteral("[CallManager] Failed to set remote description"));
         setStatus(CallManagerStatus::Error);
-        webRTC->close();
+        releaseMedia();
         co_return false;
     }
     diag(QStringLiteral("[CallManager] Creating answer"));
     const auto answer = co_await webRTC->answer();
-    if (!self || !webRTC)
-        co_return false;
-    if (m_status != CallManagerStatus::Connecting)
+    if (cancelled())
         co_return false;
     if (!answer) {
         diag(QStringLiteral("[CallManager] Failed to create answer"));
         setStatus(CallManagerStatus::Error);
-        webRTC->close();
+        releaseMedia();
         co_return false;
     }
     diag(QStringLiteral("[CallManager] Sending answer to server"));
     auto result = co_await m_api->answerCall(*token, callId, answer->sdp);
     if (!self)
         co_return false;
-    if (m_status != CallManagerStatus::Connecting) {
-        if (result && result.value().success)
-            m_api->endCall(*token, callId);
+    if (flow != m_flow) {
+        // Declined or ended while the answer was out: whatever the server made of it, end it.
+        postUntilAnswered(QStringLiteral("end"), callId);
         co_return false;
     }
-    if (!result) {
-        diag(QStringLiteral("[CallManager] Answer call error: ") + errorText(result.error()));
-        setStatus(CallManagerStatus::Error);
-        m_webRTC->close();
-        co_return false;
-    }
-    if (!result.value().success) {
-        diag(QStringLiteral("[CallManager] Server rejected answer"));
-        setStatus(CallManagerStatus::Error);
-        m_webRTC->close();
-        co_return false;
+    if (!result || !result.value().success) {
+        if (!result)
+            diag(QStringLiteral("[CallManager] Answer call error: ") + errorText(result.error()));
+        else
+            diag(QStringLiteral("[CallManager] Server rejected answer"));
+        // The reply may be what got lost, not the answer: the server may hold the call active.
+        const bool tookEffect = co_await answerTookEffect(callId, answer->sdp);
+        if (!self)
+            co_return false;
+        if (flow != m_flow) {
+            postUntilAnswered(QStringLiteral("end"), callId);
+            co_return false;
+        }
+        if (!tookEffect) {
+            setStatus(CallManagerStatus::Error);
+            releaseMedia();
+            // Never active on one side only: whatever the server holds, it ends.
+            postUntilAnswered(QStringLiteral("end"), callId);
+            co_return false;
+        }
+        diag(QStringLiteral("[CallManager] The server took the answer; its reply was lost"));
     }
     diag(QStringLiteral("[CallManager] Call answered successfully!"));
     setCurrentCallId(callId);
@@ -270,7 +346,30 @@ QCoro::Task<bool> CallManager::answerCall(QString callId)
     startDurationTimer();
     flushPendingIceCandidates();
     startCallPolls();
+    m_liveness.arm();
     co_return true;
+}
+
+QCoro::Task<bool> CallManager::answerTookEffect(QString callId, QString answerSdp)
+{
+    QPointer<CallManager> self(this);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const auto token = m_token();
+        if (!token)
+            co_return false;
+        auto status = co_await m_api->getCallStatus(*token, callId);
+        if (!self)
+            co_return false;
+        if (status && status.value().call) {
+            const CallData &call = *status.value().call;
+            co_return call.status == QStringLiteral("active") && call.answer == answerSdp;
+        }
+        QCoro::Task<> pause = QCoro::sleepFor(std::chrono::milliseconds(500));
+        co_await std::move(pause);
+        if (!self)
+            co_return false;
+    }
+    co_return false;
 }
 
 QCoro::Task<> CallManager::declineCall(QString callId)
@@ -278,52 +377,93 @@ QCoro::Task<> CallManager::declineCall(QString callId)
     const auto token = m_token();
     if (!token)
         co_return;
-    QPointer<CallManager> self(this);
-    auto result = co_await m_api->declineCall(*token, callId);
-    if (!self)
-        co_return;
-    if (!result)
-        diag(QStringLiteral("[CallManager] Decline call error: ") + errorText(result.error()));
-    // A call answered meanwhile in another flow is not the one declined.
-    if (m_currentCallId)
-        co_return;
-    setIncomingCall(std::nullopt);
-    setStatus(CallManagerStatus::Idle);
+    if (m_status == CallManagerStatus::Connecting && !m_currentCallId) {
+        // Declined while the answer is being made or sent (the window closed meanwhile): the
+        // answering stops here and nothing of its media stays open.
+        ++m_flow;
+        releaseMedia();
+    }
+    if (!m_currentCallId) {
+        setIncomingCall(std::nullopt);
+        setStatus(CallManagerStatus::Idle);
+    }
+    m_reportedCalls.remove(callId);
+    QCoro::Task<> post = postUntilAnswered(QStringLiteral("decline"), callId);
+    co_await std::move(post);
+}
+
+std::optional<QString> CallManager::stopCurrentCall()
+{
+    ++m_flow; // a placing or answering under way stops where it is
+    const std::optional<QString> callId = m_currentCallId;
+    if (callId)
+        diag(QStringLiteral("[CallManager] Ending call: ") + *callId);
+    releaseMedia();
+    resetCallState();
+    return callId;
+}
+
+void CallManager::endCurrentCall()
+{
+    if (const auto callId = stopCurrentCall())
+        postUntilAnswered(QStringLiteral("end"), *callId);
 }
 
 QCoro::Task<> CallManager::endCall()
 {
-    const auto token = m_token();
-    if (!token || !m_currentCallId) {
-        // A call still being placed or answered has no id yet: its media goes too.
-        if (m_status == CallManagerStatus::Initiating || m_status == CallManagerStatus::Connecting)
-            m_webRTC->close();
-        resetCallState();
+    // The state is reset before the request, so a window or a new call never waits for the server.
+    const std::optional<QString> callId = stopCurrentCall();
+    if (!callId)
         co_return;
-    }
-    const QString callId = *m_currentCallId;
-    diag(QStringLiteral("[CallManager] Ending call: ") + callId);
-    m_webRTC->close();
-    stopAudio();
-    stopAllTimers();
+    QCoro::Task<> post = postUntilAnswered(QStringLiteral("end"), *callId);
+    co_await std::move(post);
+}
+
+QCoro::Task<> CallManager::postUntilAnswered(QString action, QString callId)
+{
+    const QString key = action + QLatin1Char(' ') + callId;
+    if (m_unansweredPosts.contains(key))
+        co_return;
+    m_unansweredPosts.insert(key);
     QPointer<CallManager> self(this);
-    auto result = co_await m_api->endCall(*token, callId);
-    if (!self)
-        co_return;
-    if (result)
-        diag(QStringLiteral("[CallManager] Call ended on server"));
-    else
-        diag(QStringLiteral("[CallManager] End call error: ") + errorText(result.error()));
-    // A new call placed while the request was out keeps its state.
-    if (m_currentCallId == callId || !m_currentCallId)
-        if (m_status != CallManagerStatus::Initiating && m_status != CallManagerStatus::Connecting)
-            resetCallState();
+    const bool ending = action == QLatin1String("end");
+    for (;;) {
+        const auto token = m_token();
+        if (!token)
+            break; // signed out: the server ends idle calls by itself
+        QCoro::Task<APIResult<CallResponse>> request =
+            ending ? m_api->endCall(*token, callId) : m_api->declineCall(*token, callId);
+        auto result = co_await std::move(request);
+        if (!self)
+            co_return;
+        if (result) {
+            if (ending)
+                diag(QStringLiteral("[CallManager] Call ended on server"));
+            break;
+        }
+        diag((ending ? QStringLiteral("[CallManager] End call error: ") : QStringLiteral("[CallManager] Decline call error: "))
+             + errorText(result.error()));
+        QCoro::Task<> pause = QCoro::sleepFor(std::chrono::milliseconds(retryIntervalMs));
+        co_await std::move(pause);
+        if (!self)
+            co_return;
+    }
+    m_unansweredPosts.remove(key);
 }
 
 void CallManager::placeCall(const QString &calleeId) { initiateCall(calleeId); }
 void CallManager::answer(const QString &callId) { answerCall(callId); }
 void CallManager::decline(const QString &callId) { declineCall(callId); }
 void CallManager::hangUp() { endCall(); }
+
+void CallManager::releaseMedia()
+{
+    m_liveness.disarm();
+    stopAllTimers();
+    stopAudio();
+    if (m_webRTC)
+        m_webRTC->close();
+}
 
 void CallManager::resetCallState()
 {
@@ -332,6 +472,7 @@ void CallManager::resetCallState()
     setStatus(CallManagerStatus::Ended);
     setCallDuration(0);
     setIncomingCall(std::nullopt);
+    m_reportedCalls.clear();
     m_answerSet = false;
     m_processedCandidates.clear();
     m_pendingIceCandidates.clear();
@@ -379,6 +520,7 @@ QCoro::Task<> CallManager::checkCallStatus()
             setStatus(CallManagerStatus::Active);
             startDurationTimer();
             startAudio();
+            m_liveness.arm();
         }
     } else if (status == QStringLiteral("declined")) {
         finishByOtherSide(CallManagerStatus::Declined, QStringLiteral("[CallManager] Call was declined"));
@@ -392,11 +534,21 @@ QCoro::Task<> CallManager::checkCallStatus()
 void CallManager::finishByOtherSide(CallManagerStatus status, const QString &logLine)
 {
     diag(logLine);
+    ++m_flow;
     setStatus(status);
-    stopAllTimers();
-    m_webRTC->close();
-    stopAudio();
+    releaseMedia();
     setCurrentCallId(std::nullopt);
+}
+
+void CallManager::endVanishedCall(const QString &reason)
+{
+    if (!m_currentCallId)
+        return;
+    const QString callId = *m_currentCallId;
+    // Ended as if the other side had hung up: the windows show "ended"; the server learns it too.
+    finishByOtherSide(CallManagerStatus::Ended,
+                      QStringLiteral("[CallManager] The other side is gone (%1) - ending the call").arg(reason));
+    postUntilAnswered(QStringLiteral("end"), callId);
 }
 
 QCoro::Task<> CallManager::fetchIceCandidates()
@@ -503,6 +655,8 @@ void CallManager::handleConnectionState(int state)
             setStatus(CallManagerStatus::Active);
             startDurationTimer();
         }
+        if (m_currentCallId)
+            m_liveness.arm();
         break;
     case WebRTCManager::Disconnected:
         diag(QStringLiteral("[CallManager] WebRTC disconnected - waiting for reconnect..."));
@@ -582,8 +736,8 @@ void CallManager::setIncomingCall(std::optional<IncomingCallData> call)
     if (m_incomingCall == call)
         return;
     // The media set-up costs up to a second the first time; pay it while the phone rings.
-    if (call && m_webRTC)
-        m_webRTC->warmUp();
+    if (call)
+        WebRTCManager::mediaReady();
     m_incomingCall = std::move(call);
     emit incomingCallChanged();
 }
@@ -594,6 +748,12 @@ void CallManager::setCallDuration(int seconds)
         return;
     m_callDuration = seconds;
     emit callDurationChanged();
+}
+
+void CallManager::setSpeakerEnabled(bool enabled)
+{
+    if (m_webRTC)
+        m_webRTC->setSpeakerEnabled(enabled);
 }
 
 void CallManager::setMuted(bool muted)

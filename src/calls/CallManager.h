@@ -1,9 +1,11 @@
 #pragma once
 
+#include "CallLiveness.h"
 #include "CallRecords.h"
 #include "IncomingCallPolling.h"
 #include "WebRTCManager.h"
 
+#include <QHash>
 #include <QJsonObject>
 #include <QList>
 #include <QObject>
@@ -36,6 +38,7 @@ class CallManager : public QObject, public IncomingCallPolling
     Q_PROPERTY(QString callStatus READ callStatusName NOTIFY callStatusChanged)
     Q_PROPERTY(QVariantMap incomingCall READ incomingCallMap NOTIFY incomingCallChanged)
     Q_PROPERTY(bool isMuted READ isMuted WRITE setMuted NOTIFY isMutedChanged)
+    Q_PROPERTY(bool isSpeakerEnabled READ isSpeakerEnabled WRITE setSpeakerEnabled NOTIFY isSpeakerEnabledChanged)
     Q_PROPERTY(int callDuration READ callDuration NOTIFY callDurationChanged)
 
 public:
@@ -45,6 +48,9 @@ public:
     static constexpr int statusIntervalMs = 1000;
     static constexpr int iceIntervalMs = 1000;
     static constexpr int idleReturnMs = 2000;
+    // An end or decline the server did not answer is sent again this often, until it answers or
+    // the member signs out.
+    static constexpr int retryIntervalMs = 2000;
 
     // One manager per signed-in member; tests run two side by side, each with its own media session.
     CallManager(CallAPIClient *api, WebRTCManager *webRTC, TokenProvider token, QObject *parent);
@@ -53,18 +59,23 @@ public:
     // The instance of the run: CallAPIClient::shared(), WebRTCManager::shared(), AuthManager's token.
     static CallManager *shared();
     static CallManager *create(QQmlEngine *, QJSEngine *);
-    // Hands the shared instance to AuthManager as its incoming-call poll; call once at start-up.
-    static void registerWithAuth();
 
     // IncomingCallPolling
     void startPolling() override;
     void stopPolling() override;
     bool isPolling() const { return m_isPolling; }
 
+    // One call at a time: placing or answering while another call is under way first ends that
+    // one the way its End button does (DESIGN F17).
     QCoro::Task<bool> initiateCall(QString calleeId);
+    // Answers the reported call with this id, with that call's own offer.
     QCoro::Task<bool> answerCall(QString callId);
+    // Declining the call being answered also stops the answering and releases its media.
     QCoro::Task<> declineCall(QString callId);
+    // The state is reset at once; the end request follows (and is retried) in the background.
     QCoro::Task<> endCall();
+    // Placing, ringing, answering or talking: a call whose media or server state is alive.
+    bool isCallInProgress() const;
 
     // The same flows for QML, which watches callStatus instead of a result.
     Q_INVOKABLE void placeCall(const QString &calleeId);
@@ -72,11 +83,8 @@ public:
     Q_INVOKABLE void decline(const QString &callId);
     Q_INVOKABLE void hangUp();
     // Speaker off silences what this side plays.
-    Q_INVOKABLE void setSpeakerEnabled(bool enabled)
-    {
-        if (m_webRTC)
-            m_webRTC->setSpeakerEnabled(enabled);
-    }
+    Q_INVOKABLE void setSpeakerEnabled(bool enabled);
+    bool isSpeakerEnabled() const { return m_webRTC ? m_webRTC->isSpeakerEnabled() : true; }
 
     std::optional<QString> currentCallId() const { return m_currentCallId; }
     QString currentCallIdString() const { return m_currentCallId.value_or(QString()); }
@@ -99,6 +107,9 @@ public:
     bool isIdleReturnPending() const { return m_idleTimer.isActive(); }
     bool isDurationTimerRunning() const { return m_durationTimer.isActive(); }
     bool isStatusPollRunning() const { return m_statusTimer.isActive(); }
+    bool isLivenessArmed() const { return m_liveness.isArmed(); }
+    // Ends and declines still waiting for the server's answer.
+    int unansweredPostCount() const { return int(m_unansweredPosts.size()); }
     QCoro::Task<> checkIncomingCalls();
     QCoro::Task<> checkCallStatus();
     QCoro::Task<> fetchIceCandidates();
@@ -111,6 +122,7 @@ signals:
     void callStatusChanged();
     void incomingCallChanged();
     void isMutedChanged();
+    void isSpeakerEnabledChanged();
     void callDurationChanged();
     // The incoming poll found a call; the call windows show it (an open window stays as it is).
     void incomingCallReceived();
@@ -129,13 +141,32 @@ private:
     void startDurationTimer();
     void startCallPolls();
     void stopAllTimers();
+    // Pipeline closed (microphone and speaker back on for the next call), capture engine
+    // stopped, polls and the liveness watch stopped. Every way out of a call goes through here.
+    void releaseMedia();
     // The server reports the call over (declined, missed, ended): state, polls, media and id go.
     void finishByOtherSide(CallManagerStatus status, const QString &logLine);
+    // The other side is gone without hanging up: end the call here as if it had.
+    void endVanishedCall(const QString &reason);
+    // The End button's path, without waiting for the server: media released, state reset, end
+    // posted in the background.
+    void endCurrentCall();
+    // endCurrentCall() without the request: the id of the call the server should end, if any.
+    std::optional<QString> stopCurrentCall();
     void resetCallState();
     void startAudio();
     void stopAudio();
-    // Placing or answering begins: forget what an earlier call left behind.
-    void beginFlow();
+    // Placing or answering begins: forget what an earlier call left behind. Returns the flow's
+    // number; a flow whose number is no longer current was cancelled (ended, declined, replaced)
+    // and must neither touch the media nor the state when it resumes.
+    quint64 beginFlow();
+    // The offer of a reported call, by id.
+    std::optional<QString> offerFor(const QString &callId) const;
+    // Posts "end" or "decline" until the server answers or the member signs out.
+    QCoro::Task<> postUntilAnswered(QString action, QString callId);
+    // After an answer whose reply did not come back (or was refused): whether the server made the
+    // call active with this answer all the same.
+    QCoro::Task<bool> answerTookEffect(QString callId, QString answerSdp);
 
     CallAPIClient *m_api;
     QPointer<WebRTCManager> m_webRTC;
@@ -153,6 +184,11 @@ private:
     // Local candidates found before the server gave the call id; posted once it is known.
     QList<QJsonObject> m_pendingIceCandidates;
     GstElement *m_audioEngine = nullptr;
+    quint64 m_flow = 0;
+    // Offers of the calls the incoming poll reported, so an answer uses its own call's offer.
+    QHash<QString, IncomingCallData> m_reportedCalls;
+    QSet<QString> m_unansweredPosts;
+    CallLiveness m_liveness;
 
     QTimer m_pollingTimer;
     QTimer m_durationTimer;

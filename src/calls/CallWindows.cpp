@@ -69,7 +69,6 @@ void setFrameVariant(QWindow *window, bool dark)
 CallWindows::CallWindows(CallManager *calls, CallAPIClient *api, CallManager::TokenProvider token,
                          QQmlEngine *engine, QObject *parent)
     : QObject(parent)
-    , m_calls(calls)
     , m_api(api)
     , m_token(std::move(token))
     , m_engine(engine)
@@ -80,12 +79,22 @@ CallWindows::CallWindows(CallManager *calls, CallAPIClient *api, CallManager::To
     connect(&m_ringtone, &QTimer::timeout, this, [this] { playSound("phone-incoming-call"); });
     connect(&m_ringback, &QTimer::timeout, this, [this] { playSound("phone-outgoing-calling"); });
     connect(&m_incomingCheck, &QTimer::timeout, this, [this] { checkIncomingCallStatus(); });
-    connect(m_calls, &CallManager::incomingCallReceived, this, &CallWindows::showIncoming);
+    attach(calls);
     // An open call window follows a theme change like the main window does.
     connect(&AppColors::shared(), &AppColors::changed, this, [this] {
         applyAppearance(m_incoming);
         applyAppearance(m_outgoing);
     });
+}
+
+void CallWindows::attach(CallManager *calls)
+{
+    if (!calls || m_calls == calls)
+        return;
+    if (m_calls)
+        disconnect(m_calls, nullptr, this, nullptr);
+    m_calls = calls;
+    connect(m_calls, &CallManager::incomingCallReceived, this, &CallWindows::showIncoming);
 }
 
 CallWindows::~CallWindows()
@@ -107,8 +116,8 @@ CallWindows *CallWindows::create(QQmlEngine *engine, QJSEngine *)
 {
     QPointer<CallWindows> &instance = applicationInstance();
     if (!instance) {
-        instance = new CallWindows(CallManager::shared(), CallAPIClient::shared(),
-                                   [] { return AuthManager::shared().getToken(); }, engine, engine);
+        instance = new CallWindows(nullptr, CallAPIClient::shared(), [] { return AuthManager::shared().getToken(); },
+                                   engine, engine);
     }
     QJSEngine::setObjectOwnership(instance, QJSEngine::CppOwnership);
     return instance;
@@ -116,8 +125,15 @@ CallWindows *CallWindows::create(QQmlEngine *engine, QJSEngine *)
 
 void CallWindows::install(QQmlEngine *engine)
 {
-    CallManager::registerWithAuth();
     create(engine, engine);
+    // Part 2.2: the call manager (and with it the media session) comes to life at the first
+    // sign-in, when the unread loop starts the incoming-call poll, not on the login screen.
+    AuthManager::shared().setCallPollingProvider([]() -> IncomingCallPolling * {
+        CallManager *calls = CallManager::shared();
+        if (CallWindows *windows = applicationInstance())
+            windows->attach(calls);
+        return calls;
+    });
 }
 
 QObject *CallWindows::incomingWindow() const
@@ -132,13 +148,17 @@ QObject *CallWindows::outgoingWindow() const
 
 QString CallWindows::displayName(const QVariantMap &friendMap)
 {
-    const QString name = friendMap.value(QStringLiteral("name")).toString().trimmed();
-    const QString lastName = friendMap.value(QStringLiteral("lastName")).toString().trimmed();
-    const QString full = QStringList{name, lastName}.join(QLatin1Char(' ')).trimmed();
-    if (!full.isEmpty())
-        return full;
-    const QString username = friendMap.value(QStringLiteral("username")).toString();
-    return username.isEmpty() ? QStringLiteral("Unknown") : QStringLiteral("@") + username;
+    auto field = [&](const char *key) -> std::optional<QString> {
+        const QVariant value = friendMap.value(QLatin1String(key));
+        if (!value.isValid() || value.isNull())
+            return std::nullopt;
+        return value.toString();
+    };
+    Friend record;
+    record.name = field("name");
+    record.lastName = field("lastName");
+    record.username = field("username");
+    return record.displayName();
 }
 
 QUrl CallWindows::avatarUrl(const QString &avatar)
@@ -207,7 +227,7 @@ void CallWindows::playSound(const char *eventId)
 
 void CallWindows::prepareForCalls()
 {
-    WebRTCManager::shared()->warmUp();
+    WebRTCManager::mediaReady();
 }
 
 void CallWindows::startCall(const QVariantMap &friendMap)
@@ -224,7 +244,14 @@ void CallWindows::startCall(const QVariantMap &friendMap)
         }
         return;
     }
+    // One call at a time: the one under way ends as its End button would end it (its windows
+    // close, its end is posted, its pipeline goes), and a call ringing here is declined.
+    if (m_incomingCallId && m_incoming && !m_incoming->property("answered").toBool())
+        m_calls->decline(*m_incomingCallId);
+    closeIncoming();
     endOutgoing();
+    if (m_calls->isCallInProgress())
+        m_calls->hangUp();
     state->setActiveCallFriendId(friendId);
     state->setCallState(CallStateManager::Connecting);
     m_outgoingFriendId = friendId;
@@ -246,7 +273,14 @@ void CallWindows::endOutgoing()
         window->close();
         window->deleteLater();
         emit outgoingWindowChanged();
+        afterWindowClosed();
     }
+}
+
+void CallWindows::afterWindowClosed()
+{
+    if (!m_incoming && !m_outgoing && m_calls && m_calls->isCallInProgress())
+        m_calls->hangUp();
 }
 
 // Incoming
@@ -272,8 +306,14 @@ void CallWindows::answerIncoming()
 {
     m_ringtone.stop();
     m_incomingCheck.stop();
-    if (m_incomingCallId)
-        answerFlow(*m_incomingCallId);
+    if (!m_incomingCallId || !m_calls)
+        return;
+    // The call starts with the media the window shows.
+    if (m_incoming) {
+        m_calls->setMuted(m_incoming->property("isMuted").toBool());
+        m_calls->setSpeakerEnabled(m_incoming->property("isSpeakerOn").toBool());
+    }
+    answerFlow(*m_incomingCallId);
 }
 
 QCoro::Task<> CallWindows::answerFlow(QString callId)
@@ -286,6 +326,8 @@ QCoro::Task<> CallWindows::answerFlow(QString callId)
         co_return;
     if (answered && m_incoming)
         m_incoming->setProperty("answered", true);
+    else if (answered && m_calls)
+        m_calls->hangUp(); // the window went while the answer was out: no call without a window
     else
         closeIncoming();
 }
@@ -294,19 +336,10 @@ void CallWindows::declineIncoming()
 {
     m_ringtone.stop();
     m_incomingCheck.stop();
-    if (m_incomingCallId)
-        declineFlow(*m_incomingCallId);
-    else
-        closeIncoming();
-}
-
-QCoro::Task<> CallWindows::declineFlow(QString callId)
-{
-    QPointer<CallWindows> self(this);
-    if (m_calls)
-        co_await m_calls->declineCall(callId);
-    if (self)
-        closeIncoming();
+    // The window goes at once; the decline (and its retries) follow in the background.
+    if (m_incomingCallId && m_calls)
+        m_calls->decline(*m_incomingCallId);
+    closeIncoming();
 }
 
 void CallWindows::closeIncoming()
@@ -320,6 +353,7 @@ void CallWindows::closeIncoming()
         window->close();
         window->deleteLater();
         emit incomingWindowChanged();
+        afterWindowClosed();
     }
 }
 

@@ -31,16 +31,20 @@ public:
     static constexpr int ringbackIntervalMs = 3000;
     static constexpr int incomingCheckIntervalMs = 2000;
 
+    // calls may be null until attach(): the application's call manager is made at the first sign-in.
     CallWindows(CallManager *calls, CallAPIClient *api, CallManager::TokenProvider token, QQmlEngine *engine,
                 QObject *parent);
+    void attach(CallManager *calls);
     ~CallWindows() override;
 
     // The application's instance, for the engine that shows the main window.
     static CallWindows *create(QQmlEngine *engine, QJSEngine *);
-    // At start-up: the call manager joins the sign-in, and incoming calls open their window.
+    // At start-up: the call manager is made when the member first signs in (Part 2.2), and from
+    // then on incoming calls open their window.
     static void install(QQmlEngine *engine);
 
-    // friendMap: id, name, lastName, username, avatar. Opens the outgoing window and places the call.
+    // friendMap: id, name, lastName, username, avatar. Opens the outgoing window and places the call;
+    // a call under way with someone else is ended first, windows included (DESIGN F17).
     Q_INVOKABLE void startCall(const QVariantMap &friendMap);
     // A screen with a call button is up: prepare the media in the background (see WebRTCManager::warmUp).
     Q_INVOKABLE void prepareForCalls();
@@ -51,6 +55,7 @@ public:
     Q_INVOKABLE void declineIncoming();
     Q_INVOKABLE void closeIncoming();
     Q_INVOKABLE void stopRingback() { m_ringback.stop(); }
+    // The display name of the Part 1.1 record.
     Q_INVOKABLE static QString displayName(const QVariantMap &friendMap);
     // As is when it starts with "http", else under the content host; empty when absent.
     Q_INVOKABLE static QUrl avatarUrl(const QString &avatar);
@@ -76,7 +81,8 @@ private:
     QQuickWindow *createWindow(const QString &type, const QVariantMap &properties);
     void playSound(const char *eventId);
     QCoro::Task<> answerFlow(QString callId);
-    QCoro::Task<> declineFlow(QString callId);
+    // No call window left: no call may keep the microphone open.
+    void afterWindowClosed();
 
     QPointer<CallManager> m_calls;
     CallAPIClient *m_api;

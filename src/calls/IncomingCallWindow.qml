@@ -73,7 +73,7 @@ Window {
 
     Connections {
         target: window.calls
-        enabled: window.answered && !window.callEnded
+        enabled: window.answered && !window.callEnded && !window.closedByController
         function onCallStatusChanged() {
             if (window.calls.callStatus === "ended" || window.calls.callStatus === "idle") {
                 window.callEnded = true
@@ -84,7 +84,7 @@ Window {
     Timer {
         id: closeLater
         interval: 2000
-        onTriggered: window.endAndClose()
+        onTriggered: if (!window.closedByController) window.endAndClose()
     }
 
     ColumnLayout {

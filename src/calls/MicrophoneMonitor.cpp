@@ -1,6 +1,7 @@
 #include "MicrophoneMonitor.h"
 
 #include "Diagnostics.h"
+#include "WebRTCManager.h"
 
 #include <gst/gst.h>
 
@@ -24,8 +25,7 @@ MicrophoneMonitor::MicrophoneMonitor(MediaConfig config, QObject *parent)
     : QObject(parent)
     , m_config(std::move(config))
 {
-    if (!gst_is_initialized())
-        gst_init(nullptr, nullptr);
+    WebRTCManager::ensureGstreamer();
 }
 
 MicrophoneMonitor::~MicrophoneMonitor()

@@ -89,13 +89,17 @@ Window {
 
     Component.onCompleted: {
         isMuted = !AudioSettingsManager.micEnabledByDefault
+        // The call starts with the media this window shows.
         calls.isMuted = isMuted
+        calls.setSpeakerEnabled(isSpeakerOn)
         placing = true
         calls.placeCall(friendData.id)
     }
 
     Connections {
         target: window.calls
+        // A window closed for a newer call no longer speaks for the manager's call.
+        enabled: !window.closedByController
         function onCallStatusChanged() {
             const status = window.calls.callStatus
             if (window.finished)
@@ -133,7 +137,7 @@ Window {
         id: noAnswerTimer
         interval: window.noAnswerTimeoutMs
         onTriggered: {
-            if (window.callState !== CallStateManager.Ringing)
+            if (window.closedByController || window.callState !== CallStateManager.Ringing)
                 return
             window.setState(CallStateManager.NoAnswer)
             window.calls.hangUp()
@@ -142,7 +146,7 @@ Window {
     }
     Timer {
         id: closeTimer
-        onTriggered: window.controller.endOutgoing()
+        onTriggered: if (!window.closedByController) window.controller.endOutgoing()
     }
 
     AbstractButton {

@@ -20,6 +20,7 @@
 #include <cmath>
 #include <cstdio>
 #include <mutex>
+#include <thread>
 
 namespace {
 
@@ -136,7 +137,7 @@ struct WebRTCManager::Session : std::enable_shared_from_this<WebRTCManager::Sess
     GstElement *playbackIn = nullptr;
     GstElement *payloader = nullptr;
 
-    std::atomic<qint64> lastRemoteBufferMs{0};
+    std::atomic<qint64> lastRemoteRtpMs{0};
     std::atomic<bool> remoteAudioSeen{false};
     std::atomic<bool> remotePadLinked{false};
     int opusPayload = 0;
@@ -192,10 +193,52 @@ struct DescriptionRequest
 
 // GStreamer starts on first use rather than with the application: reading its plugin registry
 // costs tens of milliseconds of CPU, which would otherwise delay the first frame.
+// gst_is_initialized() turns true before the registry is loaded, so it cannot tell a caller that
+// another thread is still starting GStreamer: every caller goes through the one flag instead.
 void WebRTCManager::ensureGstreamer()
 {
-    if (!gst_is_initialized())
-        gst_init(nullptr, nullptr);
+    static std::once_flag once;
+    std::call_once(once, [] { gst_init(nullptr, nullptr); });
+}
+
+namespace {
+
+const char *const requiredElements[] = {"webrtcbin", "webrtcdsp", "webrtcechoprobe", "opusenc", "opusdec",
+                                        "rtpopuspay", "rtpopusdepay", "volume", "level", "audioconvert",
+                                        "audioresample"};
+
+bool requiredElementsPresent()
+{
+    for (const char *name : requiredElements) {
+        GstElementFactory *factory = gst_element_factory_find(name);
+        if (!factory)
+            return false;
+        gst_object_unref(factory);
+    }
+    return true;
+}
+
+} // namespace
+
+QFuture<bool> WebRTCManager::mediaReady()
+{
+    static QFuture<bool> ready = [] {
+        auto promise = std::make_shared<QPromise<bool>>();
+        QFuture<bool> future = promise->future();
+        promise->start();
+        std::thread([promise] {
+            ensureGstreamer();
+            const bool present = requiredElementsPresent();
+            // dtlsdec generates the process-wide certificate on creation; doing it here keeps
+            // that cost out of the first call's set-up.
+            if (GstElement *dtls = present ? gst_element_factory_make("dtlsdec", nullptr) : nullptr)
+                gst_object_unref(dtls);
+            promise->addResult(present);
+            promise->finish();
+        }).detach();
+        return future;
+    }();
+    return ready;
 }
 
 WebRTCManager::WebRTCManager(MediaConfig config, QObject *parent)
@@ -238,15 +281,8 @@ bool WebRTCManager::ensureFactoryInitialized()
         return true;
     ensureGstreamer();
     diag(QStringLiteral("[WebRTC] Initializing WebRTC factory..."));
-    static const char *required[] = {"webrtcbin", "webrtcdsp", "webrtcechoprobe", "opusenc", "opusdec",
-                                     "rtpopuspay", "rtpopusdepay", "volume", "level", "audioconvert",
-                                     "audioresample"};
-    for (const char *name : required) {
-        GstElementFactory *factory = gst_element_factory_find(name);
-        if (!factory)
-            return false;
-        gst_object_unref(factory);
-    }
+    if (!requiredElementsPresent())
+        return false;
     m_factoryInitialized = true;
     diag(QStringLiteral("[WebRTC] ✅ Factory initialized"));
     return true;
@@ -254,27 +290,78 @@ bool WebRTCManager::ensureFactoryInitialized()
 
 void WebRTCManager::warmUp()
 {
-    if (m_warmUpStarted)
-        return;
-    m_warmUpStarted = true;
-    const MediaConfig config = m_config;
-    m_stunServer = std::async(std::launch::async, [config] {
-        ensureGstreamer(); // thread-safe; a call set up meanwhile waits for it
-        // dtlsdec generates the process-wide certificate on creation; doing it here keeps
-        // that cost out of the first call's set-up.
-        if (GstElement *dtls = gst_element_factory_make("dtlsdec", nullptr))
-            gst_object_unref(dtls);
-        return config.resolveStunServer();
-    }).share();
+    mediaReady();
 }
 
-QString WebRTCManager::stunServer()
+namespace {
+
+// Name resolution can hang for as long as the resolver likes: it gets threads of its own, so a
+// slow DNS never takes the threads the rest of the program uses.
+QThreadPool &stunPool()
 {
-    if (m_config.stunServers.isEmpty())
-        return {};
-    if (!m_stunServer.valid())
-        return m_config.resolveStunServer();
-    return m_stunServer.get();
+    static QThreadPool *pool = [] {
+        auto *p = new QThreadPool;
+        p->setMaxThreadCount(4);
+        p->setExpiryTimeout(5000);
+        return p;
+    }();
+    return *pool;
+}
+
+} // namespace
+
+void WebRTCManager::prepareCall(std::function<void(bool)> completion)
+{
+    auto once = std::make_shared<std::function<void(bool)>>(std::move(completion));
+    // close() meanwhile resumes the waiting flow with false, like every other wait here.
+    const quint64 id = registerCompletion([once] { (*once)(false); });
+    struct Wait
+    {
+        std::optional<bool> ready;
+        std::optional<QString> stun;
+    };
+    auto wait = std::make_shared<Wait>();
+    auto finishIfDone = [this, id, once, wait] {
+        if (!wait->ready || !wait->stun || !takeCompletion(id))
+            return;
+        m_preparedStun = *wait->stun;
+        (*once)(*wait->ready);
+    };
+
+    auto *ready = new QFutureWatcher<bool>(this);
+    connect(ready, &QFutureWatcher<bool>::finished, this, [ready, wait, finishIfDone] {
+        wait->ready = ready->future().resultCount() > 0 && ready->future().result();
+        ready->deleteLater();
+        finishIfDone();
+    });
+    ready->setFuture(mediaReady());
+
+    // Resolved for every call: a start-up without network must not leave later calls without STUN.
+    if (m_config.stunServers.isEmpty()) {
+        wait->stun = QString();
+        return;
+    }
+    auto promise = std::make_shared<QPromise<QString>>();
+    auto *resolved = new QFutureWatcher<QString>(this);
+    connect(resolved, &QFutureWatcher<QString>::finished, this, [resolved, wait, finishIfDone] {
+        if (!wait->stun && resolved->future().resultCount() > 0)
+            wait->stun = resolved->future().result();
+        resolved->deleteLater();
+        finishIfDone();
+    });
+    resolved->setFuture(promise->future());
+    promise->start();
+    QTimer::singleShot(stunWaitMs, this, [wait, finishIfDone] {
+        if (wait->stun)
+            return;
+        diag(QStringLiteral("[WebRTC] STUN servers did not resolve in time - calling without STUN"));
+        wait->stun = QString();
+        finishIfDone();
+    });
+    stunPool().start([promise, config = m_config] {
+        promise->addResult(config.resolveStunServer());
+        promise->finish();
+    });
 }
 
 quint64 WebRTCManager::registerCompletion(std::function<void()> onAbandon)
@@ -325,7 +412,7 @@ bool WebRTCManager::startSession(int opusPayload)
     session->opusPayload = opusPayload;
 
     const QString probeName = QStringLiteral("orvane_echo_probe_%1").arg(++g_probeCounter);
-    const QString stun = stunServer();
+    const QString stun = m_preparedStun;
     // The capture chain carries the four source constraints as webrtcdsp settings; the echo
     // probe sits on the playback chain from the start because webrtcdsp looks it up by name
     // when it starts.
@@ -334,7 +421,7 @@ bool WebRTCManager::startSession(int opusPayload)
         "audioconvert name=capture_in ! audioresample ! audio/x-raw,rate=48000,channels=1 "
         "! webrtcdsp probe=%1 echo-cancel=true gain-control=true noise-suppression=true high-pass-filter=true "
         "! volume name=capture_volume ! level name=capture_level interval=100000000 post-messages=true "
-        "! audioconvert ! opusenc bitrate=32000 ! rtpopuspay name=payloader pt=%2 "
+        "! audioconvert ! opusenc bitrate=32000 dtx=false ! rtpopuspay name=payloader pt=%2 "
         "! application/x-rtp,media=audio,encoding-name=OPUS,clock-rate=48000,payload=%2 ! webrtc. "
         "audioconvert name=playback_in ! audioresample ! audio/x-raw,rate=48000,channels=1 "
         "! webrtcechoprobe name=%1 ! volume name=playback_volume ! audioconvert name=playback_out")
@@ -515,12 +602,18 @@ bool WebRTCManager::startSession(int opusPayload)
         GstPad *decoded = gst_element_get_static_pad(decoder, "src");
         gst_pad_add_probe(decoded, GST_PAD_PROBE_TYPE_BUFFER, +[](GstPad *, GstPadProbeInfo *, gpointer data) {
             Session *session = Session::from(data);
-            session->lastRemoteBufferMs.store(monotonicMs());
             if (!session->remoteAudioSeen.exchange(true))
                 session->post([](WebRTCManager *manager) { emit manager->remoteAudioStarted(); });
             return GST_PAD_PROBE_OK;
         }, session->ref(), [](gpointer d) { Session::unref(d); });
         gst_object_unref(decoded);
+        // RTP as it arrives from the network: what tells a quiet peer from one that is gone.
+        GstPad *rtp = gst_element_get_static_pad(depay, "sink");
+        gst_pad_add_probe(rtp, GST_PAD_PROBE_TYPE_BUFFER, +[](GstPad *, GstPadProbeInfo *, gpointer data) {
+            Session::from(data)->lastRemoteRtpMs.store(monotonicMs());
+            return GST_PAD_PROBE_OK;
+        }, session->ref(), [](gpointer d) { Session::unref(d); });
+        gst_object_unref(rtp);
         gst_element_sync_state_with_parent(decoder);
         gst_element_sync_state_with_parent(depay);
         GstPad *sinkPad = gst_element_get_static_pad(depay, "sink");
@@ -922,6 +1015,9 @@ void WebRTCManager::close()
         m_inputLevel = 0;
         emit inputLevelChanged();
     }
+    // The next call starts with the microphone and the speaker on, as its window shows them.
+    setMuted(false);
+    setSpeakerEnabled(true);
     diag(QStringLiteral("[WebRTC] Connection closed"));
 }
 
@@ -948,11 +1044,11 @@ void WebRTCManager::checkInactivity()
 {
     if (!m_session || m_session->connectedSinceMs == 0 || m_inactivityTimeoutMs <= 0)
         return;
-    const qint64 last = std::max(m_session->lastRemoteBufferMs.load(), m_session->connectedSinceMs);
+    const qint64 last = std::max(m_session->lastRemoteRtpMs.load(), m_session->connectedSinceMs);
     const bool silent = monotonicMs() - last >= m_inactivityTimeoutMs;
     if (silent && !m_inactive) {
         m_inactive = true;
-        diag(QStringLiteral("[WebRTC] No audio from the other side for %1 s").arg(m_inactivityTimeoutMs / 1000.0));
+        diag(QStringLiteral("[WebRTC] No audio packets from the other side for %1 s").arg(m_inactivityTimeoutMs / 1000.0));
         emit remoteAudioInactive();
     } else if (!silent && m_inactive) {
         m_inactive = false;
@@ -1098,8 +1194,8 @@ void WebRTCManager::checkMicrophonePermission(std::function<void(bool)> completi
     });
     watcher->setFuture(promise->future());
     promise->start();
-    ensureGstreamer();
     QThreadPool::globalInstance()->start([promise] {
+        ensureGstreamer(); // here, not on the GUI thread: it may wait for the warm-up
         promise->addResult(captureDeviceExists());
         promise->finish();
     });

@@ -5,6 +5,7 @@
 #include "MediaCompletion.h" // moc cannot parse <coroutine>
 #endif
 
+#include <QFuture>
 #include <QHash>
 #include <QObject>
 #include <QString>
@@ -13,7 +14,6 @@
 #include <QtQml/qqmlregistration.h>
 
 #include <functional>
-#include <future>
 #include <memory>
 #include <optional>
 
@@ -71,8 +71,12 @@ public:
 
     // The process-wide instance, created on first use on the GUI thread and never released.
     static WebRTCManager *shared();
-    // Starts GStreamer once; every entry point that builds elements calls it first.
+    // Starts GStreamer once; every entry point that builds elements calls it first. A caller that
+    // comes while another thread is starting it waits until the plugin registry is loaded.
     static void ensureGstreamer();
+    // GStreamer started, the call elements found and the DTLS certificate made, on a worker
+    // thread, once per process: true when calls can be made. Started by warmUp() or the first call.
+    static QFuture<bool> mediaReady();
     static WebRTCManager *create(QQmlEngine *, QJSEngine *);
 
     // Set once by the call manager; they survive close(). All run on the GUI thread.
@@ -92,6 +96,14 @@ public:
 
     // Granted when the configured source is a test source or a capture device exists.
     void checkMicrophonePermission(std::function<void(bool)> completion);
+    // Before each call's createPeerConnection(): waits, without holding the GUI thread, for
+    // mediaReady(), and resolves this call's STUN server on a worker thread for at most
+    // stunWaitMs (a slow or absent DNS means a call without STUN, never a longer wait).
+    // Completion(false) when the media cannot start or close() intervened.
+    void prepareCall(std::function<void(bool)> completion);
+    static constexpr int stunWaitMs = 2000;
+    // The STUN server the next createPeerConnection() uses ("stun://address:port"), or empty.
+    QString preparedStunServer() const { return m_preparedStun; }
 
 #ifndef Q_MOC_RUN
     // The same operations for coroutines: `auto offer = co_await webRTC->offer();`
@@ -109,14 +121,18 @@ public:
             setRemoteDescription(description, std::move(done));
         });
     }
+    MediaCompletion<bool> prepared()
+    {
+        return MediaCompletion<bool>([this](auto done) { prepareCall(std::move(done)); });
+    }
     MediaCompletion<bool> microphonePermission()
     {
         return MediaCompletion<bool>([this](auto done) { checkMicrophonePermission(std::move(done)); });
     }
 #endif
-    // Starts GStreamer, generates the process's DTLS certificate and resolves the STUN list in the
-    // background: about a second the first time, and several megabytes, so it runs only once a
-    // call is likely (a screen with a call button, an incoming call), not at every start.
+    // Starts mediaReady() in the background: about a second the first time, and several megabytes,
+    // so it runs only once a call is likely (a screen with a call button, an incoming call), not
+    // at every start.
     void warmUp();
 
     static QVariantMap iceCandidateToDict(const IceCandidate &candidate);
@@ -141,7 +157,8 @@ public:
     bool hasRemoteAudioTrack() const;
     int pendingIceCandidateCount() const;
 
-    // Live controls; they also apply to the next call.
+    // Live controls. Output volume and sensitivity also apply to the next call; mute and speaker
+    // belong to one call: close() turns the microphone and the speaker back on.
     bool isMuted() const { return m_muted; }
     void setMuted(bool muted);
     bool isSpeakerEnabled() const { return m_speakerEnabled; }
@@ -155,7 +172,8 @@ public:
     // Output volume and sensitivity follow the member's settings from now on, live.
     void followAudioSettings(AudioSettingsManager *settings);
 
-    // Remote audio that stops flowing while connected for this long emits remoteAudioInactive().
+    // Remote RTP that stops arriving while connected for this long emits remoteAudioInactive().
+    // A quiet peer still sends (Opus DTX is off), so only a peer gone from the network trips it.
     int inactivityTimeoutMs() const { return m_inactivityTimeoutMs; }
     void setInactivityTimeoutMs(int ms);
 
@@ -201,7 +219,6 @@ private:
     quint64 registerCompletion(std::function<void()> onAbandon);
     bool takeCompletion(quint64 id);
     void abandonCompletions();
-    QString stunServer();
 
     MediaConfig m_config;
     std::shared_ptr<Session> m_session;
@@ -213,12 +230,11 @@ private:
     bool m_speakerEnabled = true;
     double m_outputVolume = 1.0;
     double m_inputSensitivity = 0.5;
-    int m_inactivityTimeoutMs = 5000;
+    int m_inactivityTimeoutMs = 8000;
     bool m_inactive = false;
     float m_inputLevel = 0;
     quint64 m_nextCompletionId = 1;
     QHash<quint64, std::function<void()>> m_abandonedCompletions;
     QTimer m_inactivityTimer;
-    std::shared_future<QString> m_stunServer;
-    bool m_warmUpStarted = false;
+    QString m_preparedStun;
 };

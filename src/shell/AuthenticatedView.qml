@@ -212,7 +212,11 @@ Item {
             colors: view.colors
             language: view.language
             isSidebarCollapsed: nav.isSidebarCollapsed
+            // Red while that friend's call is connecting, ringing or on, not after it ended.
             isCalling: CallStateManager.activeCallFriendId === (nav.chatFriend.id || "")
+                       && (CallStateManager.callState === CallStateManager.Connecting
+                           || CallStateManager.callState === CallStateManager.Ringing
+                           || CallStateManager.callState === CallStateManager.Active)
             onToggleSidebar: nav.toggleSidebar()
             onCallRequested: (friendEntry) => CallWindows.startCall(friendEntry)
             Component.onCompleted: CallWindows.prepareForCalls()

@@ -98,16 +98,10 @@ private slots:
 
     void cleanup() { QTRY_COMPARE_WITH_TIMEOUT(WebRTCManager::alivePipelineCount(), 0, 5000); }
 
-    void callConnectsAndEitherSideHangsUp_data()
+    // Hanging up from either side, hearing each other and vanished peers are the fault table's
+    // (tst_callfaults); this is the signalling underneath.
+    void callConnectsAndHangsUp()
     {
-        QTest::addColumn<bool>("callerHangsUp");
-        QTest::newRow("caller hangs up") << true;
-        QTest::newRow("callee hangs up") << false;
-    }
-
-    void callConnectsAndEitherSideHangsUp()
-    {
-        QFETCH(bool, callerHangsUp);
         auto anna = side(QStringLiteral("anna"), 440);
         auto boris = side(QStringLiteral("boris"), 880);
 
@@ -136,14 +130,6 @@ private slots:
         QVERIFY(!boris->calls->incomingCall());
         QVERIFY(anna->calls->isDurationTimerRunning());
         QVERIFY(boris->calls->isDurationTimerRunning());
-
-        // Each side hears the other's tone, not its own.
-        for (Side *listener : {anna.get(), boris.get()}) {
-            QTRY_VERIFY_WITH_TIMEOUT(listener->media->hasRemoteAudioTrack(), Wait);
-            QVERIFY(listener->probe.attach(listener->media->pipeline()));
-        }
-        QVERIFY(hears(anna->probe, boris->tone));
-        QVERIFY(hears(boris->probe, anna->tone));
 
         // Both sides' early candidates reached the server once the call id was known.
         QVERIFY(annaEarly >= 0 && borisEarly >= 0);
@@ -194,8 +180,8 @@ private slots:
         // The duration counts while the call runs.
         QTRY_VERIFY_WITH_TIMEOUT(anna->calls->callDuration() >= 1 && boris->calls->callDuration() >= 1, Wait);
 
-        Side &hanger = callerHangsUp ? *anna : *boris;
-        Side &other = callerHangsUp ? *boris : *anna;
+        Side &hanger = *anna;
+        Side &other = *boris;
         QCoro::waitFor(hanger.calls->endCall());
         QCOMPARE(hanger.calls->status(), CallManagerStatus::Ended);
         QVERIFY(!hanger.calls->currentCallId());
@@ -215,35 +201,6 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(hanger.calls->status(), CallManagerStatus::Idle, Wait);
         QCOMPARE(other.calls->status(), CallManagerStatus::Ended);
         QVERIFY(!other.calls->isIdleReturnPending());
-        anna->probe.detach();
-        boris->probe.detach();
-    }
-
-    void calleeDeclines()
-    {
-        auto anna = side(QStringLiteral("anna"), 440);
-        auto boris = side(QStringLiteral("boris"), 880);
-        boris->calls->startPolling();
-        QVERIFY(QCoro::waitFor(anna->calls->initiateCall(boris->id)));
-        const QString callId = *anna->calls->currentCallId();
-        QSignalSpy shown(boris->calls.get(), &CallManager::incomingCallReceived);
-        QTRY_VERIFY_WITH_TIMEOUT(boris->calls->incomingCall() && boris->calls->incomingCall()->id == callId, Wait);
-        QCOMPARE(boris->calls->incomingCallMap().value(QStringLiteral("callerId")).toString(), anna->id);
-
-        QCoro::waitFor(boris->calls->declineCall(callId));
-        QCOMPARE(boris->calls->status(), CallManagerStatus::Idle);
-        QVERIFY(!boris->calls->incomingCall());
-
-        QTRY_COMPARE_WITH_TIMEOUT(anna->calls->status(), CallManagerStatus::Declined, Wait);
-        QVERIFY(!anna->calls->currentCallId());
-        QVERIFY(!anna->media->hasPeerConnection());
-        QVERIFY(!anna->calls->isStatusPollRunning());
-        QCOMPARE(logged(QStringLiteral("[CallManager] Call was declined")), 1);
-        // A declined call is not reported again.
-        shown.clear();
-        QCoro::waitFor(boris->calls->checkIncomingCalls());
-        QCOMPARE(shown.size(), 0);
-        QVERIFY(!boris->calls->incomingCall());
     }
 
     void unansweredCallBecomesNoAnswer()
