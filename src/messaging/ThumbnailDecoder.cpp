@@ -13,6 +13,33 @@ Result failure(const char *why)
 {
     return {QImage(), QString::fromLatin1(why)};
 }
+
+// libpng allocates what a chunk claims before reading it, and inflates compressed text and colour
+// profiles without a bound: a few kilobytes can ask for gigabytes. A thumbnail needs only the
+// chunks that make the picture, so the rest is dropped and no chunk may claim more than the file
+// holds. Empty when the chunk list is broken.
+QByteArray pictureChunksOfPng(const QByteArray &bytes)
+{
+    static const QByteArray signature("\x89PNG\r\n\x1a\n", 8);
+    static const QList<QByteArray> kept{"IHDR", "PLTE", "tRNS", "IDAT", "IEND"};
+    if (!bytes.startsWith(signature))
+        return {};
+    QByteArray out = signature;
+    qsizetype at = signature.size();
+    while (at + 12 <= bytes.size()) {
+        const auto *p = reinterpret_cast<const uchar *>(bytes.constData() + at);
+        const quint32 length = quint32(p[0]) << 24 | quint32(p[1]) << 16 | quint32(p[2]) << 8 | p[3];
+        if (length > quint32(bytes.size() - at - 12))
+            return {};
+        const QByteArray type = bytes.mid(at + 4, 4);
+        if (kept.contains(type))
+            out += bytes.mid(at, 12 + qsizetype(length));
+        at += 12 + qsizetype(length);
+        if (type == "IEND")
+            return out;
+    }
+    return {};
+}
 } // namespace
 
 Result decode(const QByteArray &bytes, qreal scale)
@@ -21,15 +48,20 @@ Result decode(const QByteArray &bytes, qreal scale)
         return failure("empty");
     if (bytes.size() > maxBytes)
         return failure("larger than 10 MB");
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
     // The format is read from the bytes: a name ending in .png says nothing about what follows.
-    QImageReader reader(&buffer);
-    reader.setDecideFormatFromContent(true);
-    const QByteArray format = reader.format();
+    QBuffer probe;
+    probe.setData(bytes);
+    probe.open(QIODevice::ReadOnly);
+    const QByteArray format = QImageReader::imageFormat(&probe);
     if (format != "png" && format != "jpeg" && format != "gif" && format != "webp")
         return failure("not a PNG, JPEG, GIF or WebP image");
+    const QByteArray data = format == "png" ? pictureChunksOfPng(bytes) : bytes;
+    if (data.isEmpty())
+        return failure("broken PNG chunks");
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, format);
     const QSize size = reader.size();
     if (!size.isValid() || size.isEmpty())
         return failure("no image size");
