@@ -36,7 +36,7 @@ public:
     QCoro::Task<APIResult<CallResponse>> sendIceCandidate(QString token, QString callId, QJsonObject candidate);
 
     // Polls give up quickly, so a stalled network hides nothing for longer than a few seconds;
-    // offers, answers, ends and candidates get a little longer. (Part 3.1 says 60 s for all.)
+    // offers, answers, ends and candidates get a little longer.
     static constexpr std::chrono::milliseconds pollDeadline{3000};
     static constexpr std::chrono::milliseconds postDeadline{8000};
 

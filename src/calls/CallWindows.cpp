@@ -126,7 +126,7 @@ CallWindows *CallWindows::create(QQmlEngine *engine, QJSEngine *)
 void CallWindows::install(QQmlEngine *engine)
 {
     create(engine, engine);
-    // Part 2.2: the call manager (and with it the media session) comes to life at the first
+    // The call manager (and with it the media session) comes to life at the first
     // sign-in, when the unread loop starts the incoming-call poll, not on the login screen.
     AuthManager::shared().setCallPollingProvider([]() -> IncomingCallPolling * {
         CallManager *calls = CallManager::shared();

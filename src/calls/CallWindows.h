@@ -39,7 +39,7 @@ public:
 
     // The application's instance, for the engine that shows the main window.
     static CallWindows *create(QQmlEngine *engine, QJSEngine *);
-    // At start-up: the call manager is made when the member first signs in (Part 2.2), and from
+    // At start-up: the call manager is made when the member first signs in and from
     // then on incoming calls open their window.
     static void install(QQmlEngine *engine);
 
@@ -55,7 +55,7 @@ public:
     Q_INVOKABLE void declineIncoming();
     Q_INVOKABLE void closeIncoming();
     Q_INVOKABLE void stopRingback() { m_ringback.stop(); }
-    // The display name of the Part 1.1 record.
+    // The same display name as the friend record gives everywhere else.
     Q_INVOKABLE static QString displayName(const QVariantMap &friendMap);
     // As is when it starts with "http", else under the content host; empty when absent.
     Q_INVOKABLE static QUrl avatarUrl(const QString &avatar);
