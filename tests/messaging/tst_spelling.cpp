@@ -87,12 +87,11 @@ private slots:
         QCOMPARE(result.changed, changed);
     }
 
+    // The other two come through the corrector below.
     void notices()
     {
-        QCOMPARE(SpellingRules::noticeText(true, false), "Орфография исправлена");
         QCOMPARE(SpellingRules::noticeText(false, false), "Ошибок не найдено");
         QCOMPARE(SpellingRules::noticeText(true, true), "Spelling corrected");
-        QCOMPARE(SpellingRules::noticeText(false, true), "No errors found");
     }
 
     // One form of each kind (pronoun, fixed phrase, doubled word, English), before each ending and at

@@ -125,7 +125,6 @@ private slots:
     {
         QTest::addColumn<QString>("content");
         QTest::addColumn<OptString>("name");
-        QTest::newRow("with size") << clip + " report.pdf (2.3 MB)" << OptString("report.pdf");
         QTest::newRow("trimmed") << clip + " \t report.pdf \t" << OptString("report.pdf");
         QTest::newRow("first line") << clip + " a.txt\nsecond" << OptString("a.txt");
         QTest::newRow("every clip removed") << clip + " " + clip + " b.txt" << OptString("b.txt");
@@ -139,6 +138,7 @@ private slots:
         QCOMPARE(extractedFileName(content), name);
     }
 
+    // A file sent with its "📎 name" text, as a card alone: tst_messaging_e2e.
     void bubble_data()
     {
         QTest::addColumn<QString>("content");
@@ -151,9 +151,6 @@ private slots:
         QTest::addColumn<QString>("text");
 
         const QString fileUrl = host + "/files/9-ab-report.pdf";
-        QTest::newRow("attachment: card, no text")
-            << clip + " report.pdf (2.3 MB)" << OptString(fileUrl) << OptString("application/pdf")
-            << OptString("report.pdf") << Card::Download << "report.pdf" << "doc.text" << "";
         QTest::newRow("attachment name from the link")
             << "caption" << OptString(fileUrl) << OptString() << OptString() << Card::Download << "report.pdf"
             << "doc.text" << "";
@@ -205,13 +202,13 @@ private slots:
                  OptString("http://127.0.0.1:8123/content/files/a-b-c.txt"));
     }
 
+    // Name and last name together: tst_MessagesListView.qml's rows.
     void names_data()
     {
         QTest::addColumn<OptString>("name");
         QTest::addColumn<OptString>("lastName");
         QTest::addColumn<OptString>("username");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("full") << OptString("Анна") << OptString("Смирнова") << OptString("anna") << "Анна Смирнова";
         QTest::newRow("empty last name, no trailing space") << OptString("Анна") << OptString("") << OptString("anna") << "Анна";
         QTest::newRow("username") << OptString() << OptString("X") << OptString("anna") << "anna";
         QTest::newRow("unknown") << OptString() << OptString() << OptString() << "Unknown";
