@@ -119,15 +119,14 @@ private slots:
         }
     }
 
+    // Plain Russian and English words are the dictionaries' rows below; Greek is in wordsOfferedAndTaken.
     void scripts_data()
     {
         QTest::addColumn<QString>("word");
         QTest::addColumn<int>("script");
-        QTest::newRow("russian") << "ёлка" << int(WordScript::Cyrillic);
-        QTest::newRow("english") << "don't" << int(WordScript::Latin);
+        QTest::newRow("apostrophe") << "don't" << int(WordScript::Latin);
         QTest::newRow("accented latin") << "café" << int(WordScript::Latin);
         QTest::newRow("latin p inside a russian word") << "пpивет" << int(WordScript::Other);
-        QTest::newRow("greek") << "λόγος" << int(WordScript::Other);
         QTest::newRow("no letters") << "123" << int(WordScript::Other);
     }
 
