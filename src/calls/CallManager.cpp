@@ -28,14 +28,12 @@ CallManager::CallManager(CallAPIClient *api, WebRTCManager *webRTC, TokenProvide
     , m_token(std::move(token))
     , m_liveness(webRTC)
 {
-    m_pollingTimer.setInterval(pollingIntervalMs);
     m_statusTimer.setInterval(statusIntervalMs);
     m_iceCandidateTimer.setInterval(iceIntervalMs);
     m_durationTimer.setInterval(1000);
     m_idleTimer.setSingleShot(true);
     m_idleTimer.setInterval(idleReturnMs);
 
-    connect(&m_pollingTimer, &QTimer::timeout, this, [this] { checkIncomingCalls(); });
     connect(&m_statusTimer, &QTimer::timeout, this, [this] { checkCallStatus(); });
     connect(&m_iceCandidateTimer, &QTimer::timeout, this, [this] { fetchIceCandidates(); });
     connect(&m_durationTimer, &QTimer::timeout, this, [this] { setCallDuration(m_callDuration + 1); });
@@ -97,13 +95,13 @@ void CallManager::startPolling()
     if (m_isPolling)
         return;
     m_isPolling = true;
-    m_pollingTimer.start();
+    m_incomingPoll.restart();
 }
 
 void CallManager::stopPolling()
 {
     m_isPolling = false;
-    m_pollingTimer.stop();
+    m_incomingPoll.stop();
 }
 
 QCoro::Task<> CallManager::checkIncomingCalls()

@@ -3,6 +3,7 @@
 #include "CallLiveness.h"
 #include "CallRecords.h"
 #include "IncomingCallPolling.h"
+#include "Poller.h"
 #include "WebRTCManager.h"
 
 #include <QHash>
@@ -190,7 +191,8 @@ private:
     QSet<QString> m_unansweredPosts;
     CallLiveness m_liveness;
 
-    QTimer m_pollingTimer;
+    // Backs off like the other polls while the server cannot be reached.
+    Poller m_incomingPoll{std::chrono::milliseconds(pollingIntervalMs), [this](bool) { return checkIncomingCalls(); }};
     QTimer m_durationTimer;
     QTimer m_statusTimer;
     QTimer m_iceCandidateTimer;

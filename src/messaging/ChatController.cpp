@@ -242,13 +242,19 @@ QCoro::Task<> ChatController::performSend()
         }
     }
 
+    // Until the server has the message it is kept as the chat's draft: quitting meanwhile loses nothing, and
+    // should it have arrived after all, a draft to delete is better than a message sent twice.
+    const QString to = peerId();
+    QPointer<DraftStore> store(&drafts());
+    store->sendStarted(to, Draft{typed, file});
     setNewMessage(QString());
     setAttachedFile(std::nullopt);
     setSending(true);
 
     const auto tok = token();
     if (!tok) {
-        restoreAfterFailedSend(typed, file);
+        store->sendFinished(to, false);
+        restoreAfterFailedSend(to, typed, file);
         setSending(false);
         emit sendFinished(false);
         co_return;
@@ -260,27 +266,28 @@ QCoro::Task<> ChatController::performSend()
     diag(QStringLiteral("[ChatView] Sending message: content='") + text + QStringLiteral("', attachmentUrl=")
          + orNil(attachmentUrl) + QStringLiteral(", attachmentType=") + orNil(attachmentType));
 
-    const auto result = co_await api->sendMessage(*tok, peerId(), text, attachmentUrl, attachmentType);
+    const auto result = co_await api->sendMessage(*tok, to, text, attachmentUrl, attachmentType);
+    const bool ok = result.ok() && result.value().success;
+    if (store)
+        store->sendFinished(to, ok);
     if (!self)
         co_return;
-    bool ok = false;
-    if (!result.ok()) {
+    if (!result.ok())
         diag(QStringLiteral("Error sending message: ") + result.error().description());
-    } else if (result.value().success) {
-        ok = true;
-        if (result.value().message)
-            m_messages.append(*result.value().message);
-    }
+    else if (ok && result.value().message && to == peerId())
+        m_messages.append(*result.value().message);
     if (!ok)
-        restoreAfterFailedSend(typed, file);
+        restoreAfterFailedSend(to, typed, file);
     setSending(false);
     emit sendFinished(ok);
 }
 
-void ChatController::restoreAfterFailedSend(const QString &text, const std::optional<AttachedFile> &file)
+void ChatController::restoreAfterFailedSend(const QString &peer, const QString &text,
+                                            const std::optional<AttachedFile> &file)
 {
-    // Whatever the member typed meanwhile wins; only an empty composer gets the lost message back.
-    if (m_newMessage.isEmpty() && !m_attachedFile) {
+    // Whatever the member typed meanwhile wins; only an empty composer gets the lost message back. With
+    // another chat open by now, the message waits as its own chat's draft.
+    if (peer == peerId() && m_newMessage.isEmpty() && !m_attachedFile) {
         setNewMessage(text);
         setAttachedFile(file);
     }

@@ -147,7 +147,7 @@ private:
     void setLoading(bool value);
     void setSending(bool value);
     void setNotice(const QString &text);
-    void restoreAfterFailedSend(const QString &text, const std::optional<AttachedFile> &file);
+    void restoreAfterFailedSend(const QString &peer, const QString &text, const std::optional<AttachedFile> &file);
     DraftStore &drafts() const;
     // The composer of a chat opened again starts with what it held when the member left it.
     void restoreDraft();

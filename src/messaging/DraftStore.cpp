@@ -58,6 +58,16 @@ QString DraftStore::fileFor(const QString &memberId) const
     return QDir(m_folder).filePath(QString::fromLatin1(digest.left(32)) + QStringLiteral(".json"));
 }
 
+namespace {
+// Only an uploaded attachment can be sent later.
+Draft keepable(Draft draft)
+{
+    if (draft.attachment && (draft.attachment->uploadStatus != FileUploadStatus::Uploaded || !draft.attachment->downloadUrl))
+        draft.attachment.reset();
+    return draft;
+}
+} // namespace
+
 void DraftStore::setMember(const QString &memberId)
 {
     if (memberId == m_member)
@@ -66,6 +76,7 @@ void DraftStore::setMember(const QString &memberId)
     m_dirty = false;
     m_member = memberId;
     m_drafts.clear();
+    m_sending.clear();
     if (!m_member.isEmpty())
         load();
     emit draftChanged(QString());
@@ -79,6 +90,7 @@ void DraftStore::removeMember(const QString &memberId)
         m_writeTimer.stop();
         m_dirty = false;
         m_drafts.clear();
+        m_sending.clear();
         emit draftChanged(QString());
     }
     QFile::remove(fileFor(memberId));
@@ -110,17 +122,40 @@ void DraftStore::setDraft(const QString &peerId, Draft draft)
 {
     if (m_member.isEmpty() || peerId.isEmpty())
         return;
-    if (draft.attachment && (draft.attachment->uploadStatus != FileUploadStatus::Uploaded || !draft.attachment->downloadUrl))
-        draft.attachment.reset();
+    draft = keepable(std::move(draft));
     if (draft == m_drafts.value(peerId))
         return;
     if (draft.isEmpty())
         m_drafts.remove(peerId);
     else
         m_drafts.insert(peerId, draft);
+    changed();
+    emit draftChanged(peerId);
+}
+
+void DraftStore::sendStarted(const QString &peerId, Draft message)
+{
+    message = keepable(std::move(message));
+    if (m_member.isEmpty() || peerId.isEmpty() || message.isEmpty())
+        return;
+    m_sending.insert(peerId, message);
+    changed();
+}
+
+void DraftStore::sendFinished(const QString &peerId, bool arrived)
+{
+    const Draft message = m_sending.take(peerId);
+    if (!arrived && !message.isEmpty() && draft(peerId).isEmpty()) {
+        setDraft(peerId, message);
+        return;
+    }
+    changed();
+}
+
+void DraftStore::changed()
+{
     m_dirty = true;
     m_writeTimer.start();
-    emit draftChanged(peerId);
 }
 
 QString DraftStore::preview(const QString &peerId) const
@@ -141,12 +176,14 @@ void DraftStore::flush()
     m_writeTimer.stop();
     m_dirty = false;
     const QString path = fileFor(m_member);
-    if (m_drafts.isEmpty()) {
+    QHash<QString, Draft> kept = m_sending;
+    kept.insert(m_drafts); // what a composer holds wins over what is on its way
+    if (kept.isEmpty()) {
         QFile::remove(path);
         return;
     }
     QJsonObject all;
-    for (auto it = m_drafts.cbegin(); it != m_drafts.cend(); ++it) {
+    for (auto it = kept.cbegin(); it != kept.cend(); ++it) {
         QJsonObject entry{{QStringLiteral("text"), it->text}};
         if (it->attachment)
             entry.insert(QStringLiteral("attachment"), it->attachment->toJson());

@@ -261,9 +261,4 @@ qsizetype firstCharactersLength(QStringView text, int count)
     }
     return pos;
 }
-
-QString firstCharacters(const QString &text, int count)
-{
-    return text.left(firstCharactersLength(text, count));
-}
 } // namespace TextRules

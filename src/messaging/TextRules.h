@@ -63,7 +63,7 @@ BubbleContent bubbleContent(const QString &content, const std::optional<QString>
 } // namespace TextRules
 
 namespace TextRules {
-// The first `count` user-perceived characters (grapheme clusters), so a cut never splits an emoji.
-QString firstCharacters(const QString &text, int count);
+// The length of the first `count` user-perceived characters (grapheme clusters), so a cut never splits
+// an emoji.
 qsizetype firstCharactersLength(QStringView text, int count);
 } // namespace TextRules

@@ -7,6 +7,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPointer>
+#include <QPromise>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <QCoro/QCoroFuture>
@@ -50,6 +51,26 @@ QCoro::Task<std::optional<QImage>> ThumbnailLoader::load(QString address, qreal 
     const QUrl url(address, QUrl::StrictMode);
     if (!isContentAddress(url))
         co_return std::nullopt;
+    // Bubbles showing one picture at the same time share its download and decode.
+    if (const auto running = m_loading.constFind(key); running != m_loading.constEnd())
+        co_return co_await QFuture<std::optional<QImage>>(*running);
+    QPromise<std::optional<QImage>> promise;
+    m_loading.insert(key, promise.future());
+    promise.start();
+    QPointer<ThumbnailLoader> self(this);
+    const auto image = co_await loadOnce(url, scale);
+    promise.addResult(image);
+    promise.finish();
+    if (!self)
+        co_return std::nullopt;
+    m_loading.remove(key);
+    if (image)
+        m_cache.insert(key, new QImage(*image), int(std::max<qsizetype>(1, image->sizeInBytes() / 1024)));
+    co_return image;
+}
+
+QCoro::Task<std::optional<QImage>> ThumbnailLoader::loadOnce(QUrl url, qreal scale)
+{
     QPointer<ThumbnailLoader> self(this);
     const auto bytes = co_await fetch(url);
     if (!self || !bytes)
@@ -57,7 +78,6 @@ QCoro::Task<std::optional<QImage>> ThumbnailLoader::load(QString address, qreal 
     const auto result = co_await QtConcurrent::run(&m_decoders, ThumbnailDecoder::decode, *bytes, scale);
     if (!self || result.image.isNull())
         co_return std::nullopt;
-    m_cache.insert(key, new QImage(result.image), int(std::max<qsizetype>(1, result.image.sizeInBytes() / 1024)));
     co_return result.image;
 }
 

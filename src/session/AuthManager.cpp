@@ -14,12 +14,6 @@ AuthManager::AuthManager(APIClient *api, QObject *parent)
     , m_api(api)
     , m_store(new TokenStore(this))
 {
-    m_sleep.setSingleShot(true);
-    connect(&m_sleep, &QTimer::timeout, this, [this] {
-        if (m_loopRunning)
-            runLoopStep(m_loopId);
-    });
-
     if (TokenStore::mayHaveStoredToken()) {
         connect(m_store, &TokenStore::loaded, this, [this] {
             if (getToken())
@@ -156,9 +150,8 @@ void AuthManager::logout()
 void AuthManager::startUnreadChecker()
 {
     stopUnreadChecker();
-    const quint64 loop = ++m_loopId;
     m_loopRunning = true;
-    runLoopStep(loop);
+    m_unreadPoll.setActive(true);
     if (!m_callPolling && m_callPollingProvider)
         m_callPolling = m_callPollingProvider();
     if (m_callPolling)
@@ -167,20 +160,10 @@ void AuthManager::startUnreadChecker()
 
 void AuthManager::stopUnreadChecker()
 {
-    ++m_loopId;
     m_loopRunning = false;
-    m_sleep.stop();
+    m_unreadPoll.stop();
     if (m_callPolling)
         m_callPolling->stopPolling();
-}
-
-void AuthManager::runLoopStep(quint64 loop)
-{
-    // The pause starts when a step has finished, so a slow answer never overlaps the next step.
-    QCoro::connect(unreadStep(m_sessionGeneration), this, [this, loop] {
-        if (m_loopRunning && loop == m_loopId)
-            m_sleep.start(m_interval);
-    });
 }
 
 QCoro::Task<> AuthManager::checkUnreadMessages()

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "AccountRecords.h"
+#include "Poller.h"
 
 #include <QObject>
 #include <QPointer>
 #include <QString>
-#include <QTimer>
 #include <QVariant>
 #include <QtQml/qqmlregistration.h>
 
@@ -86,7 +86,7 @@ public:
     TokenStore &tokenStore() const { return *m_store; }
 
     // Test hook: the pause between two unread steps.
-    void setUnreadIntervalForTesting(std::chrono::milliseconds interval) { m_interval = interval; }
+    void setUnreadIntervalForTesting(std::chrono::milliseconds interval) { m_unreadPoll.setInterval(interval); }
 
 signals:
     void isAuthenticatedChanged();
@@ -101,7 +101,6 @@ signals:
 private:
     QCoro::Task<> checkSavedToken();
     QCoro::Task<> unreadStep(quint64 generation);
-    void runLoopStep(quint64 loop);
     void setBadge(qint64 count);
 
     void setAuthenticated(bool value);
@@ -122,11 +121,9 @@ private:
 
     // Bumped at every sign-in and sign-out: an unread answer of an earlier session is dropped.
     quint64 m_sessionGeneration = 0;
-    // Bumped at every start and stop of the loop: a step of an older loop never schedules another.
-    quint64 m_loopId = 0;
     bool m_loopRunning = false;
-    QTimer m_sleep;
-    std::chrono::milliseconds m_interval = unreadInterval;
+    // Backs off like the screens' polls while the server cannot be reached.
+    Poller m_unreadPoll{unreadInterval, [this](bool) { return unreadStep(m_sessionGeneration); }};
     qint64 m_badgeShown = -1; // -1: never sent
 
     std::function<IncomingCallPolling *()> m_callPollingProvider;

@@ -2,6 +2,7 @@
 // recording server on 127.0.0.1.
 #include "APIClient.h"
 #include "AuthManager.h"
+#include "CallManager.h"
 #include "ChatController.h"
 #include "ConnectionStatus.h"
 #include "ConversationListModel.h"
@@ -18,6 +19,7 @@
 #include <QMimeData>
 #include <QNetworkAccessManager>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -48,6 +50,13 @@ class ComfortTest : public QObject
         c->setApiForTesting(api);
         c->setPeer({{"id", m_peerId}});
         return c;
+    }
+    // What the next start finds.
+    Draft draftOnDisk(const QString &member) const
+    {
+        DraftStore restarted(DraftStore::defaultFolder());
+        restarted.setMember(member);
+        return restarted.draft(m_peerId);
     }
     QString writeFile(const QString &name, const QByteArray &bytes)
     {
@@ -158,9 +167,11 @@ private slots:
         model.setContentHost(content.url());
         model.setMessages({m});
         QCOMPARE(model.data(model.index(0), MessageListModel::ThumbnailUrlRole).toString().isEmpty(), !onContentHost);
-        ThumbnailImage image;
+        ThumbnailImage image, twin; // two bubbles of one picture: one download
         image.setSource(*m.attachmentUrl); // the loader refuses other hosts by itself too
-        QTRY_VERIFY(image.status() != ThumbnailImage::Status::Loading);
+        twin.setSource(*m.attachmentUrl);
+        QTRY_VERIFY(image.status() != ThumbnailImage::Status::Loading && twin.status() != ThumbnailImage::Status::Loading);
+        QCOMPARE(twin.status(), image.status());
         QCOMPARE(image.status() == ThumbnailImage::Status::Ready, shown.isValid());
         QCOMPARE(QSizeF(image.implicitWidth(), image.implicitHeight()).toSize(), shown.isValid() ? shown : QSize(0, 0));
         QCOMPARE(content.requests.size(), onContentHost ? 1 : 0);
@@ -170,10 +181,15 @@ private slots:
     }
 
     // Server gone: banner within one poll, polls back off (seen in the request log of whatever answers
-    // on the port meanwhile), and everything is current within one poll of the server's return.
+    // on the port meanwhile: messages, unread count, incoming calls), and everything is current within
+    // one poll of the server's return.
     void connectionState()
     {
         APIClient::shared()->setDeadlineForTesting(1s);
+        AuthManager &auth = AuthManager::shared();
+        auth.setUnreadIntervalForTesting(200ms);
+        auth.startUnreadChecker();
+        auth.setCallPollingProvider([] { return CallManager::shared(); });
         auto c = chat();
         c->setIntervalsForTesting(200ms, 10ms);
         c->pollerForTesting().setLongestPause(1600ms);
@@ -186,12 +202,16 @@ private slots:
 
         TestHttpServer gateway;
         QVERIFY(gateway.listen(quint16(port)));
-        QList<qint64> polls;
+        QList<qint64> polls, unread, calls;
         QElapsedTimer clock;
         clock.start();
+        const QList<std::pair<QByteArray, QList<qint64> *>> logs{
+            {"/api/mobile/messages", &polls}, {"/api/mobile/notifications", &unread}, {"/api/mobile/calls", &calls}};
         gateway.responder = [&](const RecordedRequest &r) {
-            if (r.target.startsWith("/api/mobile/messages"))
-                polls.append(clock.elapsed());
+            for (const auto &[path, log] : logs) {
+                if (r.target.startsWith(path))
+                    log->append(clock.elapsed());
+            }
             return CannedResponse{503, "<html>Service Unavailable</html>", "text/html"};
         };
         QTest::qWait(6000);
@@ -199,13 +219,45 @@ private slots:
         const qint64 firstGap = polls.at(1) - polls.at(0), lastGap = polls.last() - polls.at(polls.size() - 2);
         QVERIFY2(lastGap >= 1400 && lastGap <= 2500 && firstGap <= 1000 && status->isOffline(),
                  qPrintable(QString("%1 %2").arg(firstGap).arg(lastGap)));
+        // Every 200 ms and every 2 s without the back-off.
+        QVERIFY2(unread.size() >= 2 && unread.size() <= 8, qPrintable(QString::number(unread.size())));
+        QVERIFY2(!calls.isEmpty() && (calls.size() == 1 || calls.at(1) - calls.at(0) >= 3500),
+                 qPrintable(QString::number(calls.size())));
 
         gateway.close();
+        const int callPolls = CallManager::shared()->incomingPollRequestCount();
+        QSignalSpy unreadSteps(&auth, &AuthManager::unreadStepFinished);
         QVERIFY2(m_server.start({"--port", QString::number(port)}), qPrintable(m_server.error()));
         const int before = c->messages()->count();
         const QString anna = AuthManager::shared().currentUser()->id;
         QVERIFY(QCoro::waitFor(APIClient::shared()->sendMessage(m_peerToken, anna, "снова тут", {}, {})).ok());
         QTRY_VERIFY_WITH_TIMEOUT(!status->isOffline() && c->messages()->count() == before + 1, 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(CallManager::shared()->incomingPollRequestCount() > callPolls, 1000);
+        QTRY_VERIFY_WITH_TIMEOUT(unreadSteps.size() >= 3, 2000);
+        auth.setUnreadIntervalForTesting(AuthManager::unreadInterval);
+    }
+
+    // A message still on its way when the program ends is the chat's draft at the next start; once the
+    // server has it, it is no draft (even with the chat closed meanwhile).
+    void sendingAtQuit()
+    {
+        TestHttpServer recorder;
+        QVERIFY(recorder.listen());
+        recorder.responder = [](const RecordedRequest &) {
+            return CannedResponse{200, "{\"success\":true}", "application/json", {}, false, true};
+        };
+        APIClient api(recorder.url());
+        DraftStore::shared().setDraft(m_peerId, {});
+        auto c = chat(&api);
+        c->setNewMessage("уходит при выходе");
+        c->sendMessage();
+        QTRY_COMPARE(recorder.heldCount(), 1);
+        c.reset();
+        DraftStore::shared().flush(); // as when the program ends
+        const QString member = DraftStore::shared().member();
+        QCOMPARE(draftOnDisk(member).text, QString("уходит при выходе"));
+        recorder.release();
+        QTRY_VERIFY((DraftStore::shared().flush(), draftOnDisk(member).isEmpty()));
     }
 
     // Typed text and an uploaded file come back after a chat switch and a restart; sign-out removes them.
@@ -228,15 +280,11 @@ private slots:
 
         QTest::qWait(1200); // the write a moment after the last change, not a flush at exit
         const QString member = DraftStore::shared().member();
-        DraftStore restarted(DraftStore::defaultFolder());
-        restarted.setMember(member);
-        QCOMPARE(restarted.draft(m_peerId), DraftStore::shared().draft(m_peerId));
+        QCOMPARE(draftOnDisk(member), DraftStore::shared().draft(m_peerId));
 
         AuthManager::shared().logout();
         QVERIFY(DraftStore::shared().draft(m_peerId).isEmpty());
-        DraftStore fromDisk(DraftStore::defaultFolder());
-        fromDisk.setMember(member);
-        QVERIFY(fromDisk.draft(m_peerId).isEmpty());
+        QVERIFY(draftOnDisk(member).isEmpty());
     }
 };
 

@@ -7,18 +7,7 @@
 #include <QRawFont>
 #include <QSet>
 #include <QTest>
-#include <QTextBoundaryFinder>
 #include <QTextLayout>
-
-namespace {
-
-bool isOneGraphemeCluster(const QString &text)
-{
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
-    return !text.isEmpty() && finder.toNextBoundary() == text.size();
-}
-
-} // namespace
 
 // The picker's emoji sets: order, counts, identity, and every entry a single picture. The picker's
 // own use of them (tabs, grid, whole sequences) is checked in tests/qml.
@@ -51,26 +40,17 @@ private slots:
             QVERIFY2(!EmojiCatalog::fromRawValue(raw), qPrintable(raw));
     }
 
-    void everyEntryIsOnePicture()
+    // No entry repeats, and with the application's fonts each is drawn as one colour glyph (an entry that
+    // lost its joiners is two pictures).
+    void everyEntryIsOneColourGlyph()
     {
+        FontSetup::apply();
+        const bool colourFont = QFontDatabase::families().contains(FontSetup::emojiFamily());
+        const QFont font = QGuiApplication::font();
         for (EmojiCategory category : EmojiCatalog::allCases()) {
             const QStringList &list = EmojiCatalog::list(category);
             QCOMPARE(QSet<QString>(list.begin(), list.end()).size(), list.size());
-            for (const QString &emoji : list) {
-                QVERIFY2(isOneGraphemeCluster(emoji), qPrintable(EmojiCatalog::key(category) + ": " + emoji));
-            }
-        }
-    }
-
-    // With the application's fonts each entry is drawn as one colour glyph.
-    void everyEntryShapesToOneColourGlyph()
-    {
-        FontSetup::apply();
-        if (!QFontDatabase::families().contains(FontSetup::emojiFamily()))
-            QSKIP("Noto Color Emoji is not installed");
-        const QFont font = QGuiApplication::font();
-        for (EmojiCategory category : EmojiCatalog::allCases()) {
-            for (const QString &emoji : EmojiCatalog::list(category)) {
+            for (const QString &emoji : colourFont ? list : QStringList()) {
                 QTextLayout layout(emoji, font);
                 layout.beginLayout();
                 layout.createLine();
@@ -81,6 +61,8 @@ private slots:
                 QCOMPARE(runs.first().rawFont().familyName(), FontSetup::emojiFamily());
             }
         }
+        if (!colourFont)
+            QSKIP("Noto Color Emoji is not installed");
     }
 };
 

@@ -8,11 +8,12 @@
 #include <chrono>
 #include <functional>
 
-// A screen's polling: switched on, one load with the loading state, then a load without it a pause
-// after each load has ended, until switched off. The pause starts when a load ends, so a slow answer
-// never overlaps the next poll; a load still running when the poller stops or restarts schedules nothing.
-// While the server cannot be reached the pause doubles after each poll, up to 30 s; the moment any request
-// reaches it again, a poller in a lengthened pause polls at once and returns to its interval.
+// Polling of the server (a screen's list, the unread count, incoming calls): switched on, one load with
+// the loading state, then a load without it a pause after each load has ended, until switched off. The
+// pause starts when a load ends, so a slow answer never overlaps the next poll; a load still running when
+// the poller stops or restarts schedules nothing. While the server cannot be reached the pause doubles
+// after each poll, up to 30 s; the moment any request reaches it again, a poller in a lengthened pause
+// polls at once and returns to its interval.
 class Poller : public QObject
 {
     Q_OBJECT
