@@ -82,7 +82,10 @@ void CallAudioControls::followAudioSettings(AudioSettingsManager *settings)
         return config;
     };
     choose();
-    auto devices = [this, choose] { choose().applyDevices(m_owner.pipeline()); };
+    auto devices = [this, choose] {
+        choose();
+        m_owner.applyDevices(m_owner.pipeline());
+    };
     QObject::connect(settings, &AudioSettingsManager::microphoneDeviceChanged, &m_owner, devices);
     QObject::connect(settings, &AudioSettingsManager::speakerDeviceChanged, &m_owner, devices);
 }

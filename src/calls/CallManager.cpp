@@ -688,7 +688,7 @@ void CallManager::startAudio()
     WebRTCManager::ensureGstreamer();
     GError *error = nullptr;
     GstElement *engine = gst_parse_launch(description.toUtf8().constData(), &error);
-    m_webRTC->config().applyDevices(engine);
+    m_webRTC->applyDevices(engine);
     if (error || !engine || gst_element_set_state(engine, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         const QString message = error ? QString::fromUtf8(error->message) : QStringLiteral("cannot start capture");
         if (error)

@@ -107,7 +107,7 @@ bool CallPipeline::addDevices(const MediaConfig &config)
     auto add = [&](const QString &fragment, const char *what) {
         GstElement *bin = parse(fragment, what);
         if (bin) {
-            config.applyDevices(bin);
+            owner->applyDevices(bin);
             gst_bin_add(GST_BIN(pipeline), bin);
         }
         return bin;

@@ -298,6 +298,7 @@ void WebRTCManager::close()
         emit isAudioEnabledChanged();
     }
     m_audio.reset();
+    m_reportedDevices.clear();
     diag(QStringLiteral("[WebRTC] Connection closed"));
 }
 

@@ -184,6 +184,9 @@ public:
     void setInactivityTimeoutMs(int ms) { m_audio.setInactivityTimeoutMs(ms); }
 
     const MediaConfig &config() const { return m_config; }
+    // Points this call's sound-server elements (its pipeline, or a capture stream held open beside
+    // it) at the chosen devices; a chosen device that is missing is reported once per call.
+    void applyDevices(GstElement *bin) { m_config.applyDevices(bin, &m_reportedDevices); }
     // Takes effect with the next createPeerConnection().
     void setConfig(const MediaConfig &config) { m_config = config; }
     // The current call's pipeline (for inspection and tests); null without a connection.
@@ -223,4 +226,5 @@ private:
     bool m_isAudioEnabled = true;
     bool m_factoryInitialized = false;
     QString m_preparedStun;
+    QStringList m_reportedDevices;
 };
