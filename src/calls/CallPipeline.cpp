@@ -157,60 +157,12 @@ bool CallPipeline::pinIceAddress(const QString &address)
     return added;
 }
 
-// The peer's stream appears as a webrtcbin source pad once negotiated; it is decoded into the
-// playback chain. Runs on a streaming thread.
+// The peer's stream appears as a webrtcbin source pad once negotiated.
 void CallPipeline::watchRemoteStream()
 {
     connect("pad-added", G_CALLBACK(+[](GstElement *, GstPad *pad, gpointer data) {
-        if (GST_PAD_DIRECTION(pad) != GST_PAD_SRC)
-            return;
-        CallPipeline *self = from(data);
-        if (self->remotePadLinked.exchange(true)) {
-            // One remote track is played; further ones are drained so they cannot stall rtpbin.
-            GstElement *drop = gst_element_factory_make("fakesink", nullptr);
-            g_object_set(drop, "async", FALSE, "sync", FALSE, nullptr);
-            gst_bin_add(GST_BIN(self->pipeline), drop);
-            gst_element_sync_state_with_parent(drop);
-            GstPad *sinkPad = gst_element_get_static_pad(drop, "sink");
-            gst_pad_link(pad, sinkPad);
-            gst_object_unref(sinkPad);
-            return;
-        }
-        GstElement *depay = gst_element_factory_make("rtpopusdepay", nullptr);
-        GstElement *decoder = gst_element_factory_make("opusdec", nullptr);
-        g_object_set(decoder, "plc", TRUE, nullptr);
-        gst_bin_add_many(GST_BIN(self->pipeline), depay, decoder, nullptr);
-        gst_element_link_many(depay, decoder, self->playbackIn, nullptr);
-        GstPad *decoded = gst_element_get_static_pad(decoder, "src");
-        gst_pad_add_probe(decoded, GST_PAD_PROBE_TYPE_BUFFER, +[](GstPad *, GstPadProbeInfo *, gpointer data) {
-            CallPipeline *self = from(data);
-            if (!self->remoteAudioSeen.exchange(true))
-                self->post([](WebRTCManager *manager) { emit manager->remoteAudioStarted(); });
-            return GST_PAD_PROBE_OK;
-        }, self->ref(), unrefData);
-        gst_object_unref(decoded);
-        // RTP as it arrives from the network: what tells a quiet peer from one that is gone.
-        GstPad *rtp = gst_element_get_static_pad(depay, "sink");
-        gst_pad_add_probe(rtp, GST_PAD_PROBE_TYPE_BUFFER, +[](GstPad *, GstPadProbeInfo *, gpointer data) {
-            from(data)->lastRemoteRtpMs.store(monotonicMs());
-            return GST_PAD_PROBE_OK;
-        }, self->ref(), unrefData);
-        gst_element_sync_state_with_parent(decoder);
-        gst_element_sync_state_with_parent(depay);
-        const GstPadLinkReturn linked = gst_pad_link(pad, rtp);
-        gst_object_unref(rtp);
-        const int tracks = linked == GST_PAD_LINK_OK ? 1 : 0;
-        self->post([tracks](WebRTCManager *manager) {
-            diag(QStringLiteral("[WebRTC] ✅ Stream added with %1 audio tracks").arg(tracks));
-            if (tracks == 0)
-                return;
-            manager->m_session->remoteTrack = true;
-            gst_bin_recalculate_latency(GST_BIN(manager->m_session->pipeline));
-            diag(QStringLiteral("[WebRTC] ✅ Remote audio track enabled - you should hear the other person!"));
-            emit manager->remoteAudioTrackAdded();
-            if (manager->onRemoteAudioTrack)
-                manager->onRemoteAudioTrack();
-        });
+        if (GST_PAD_DIRECTION(pad) == GST_PAD_SRC)
+            from(data)->playRemoteStream(pad);
     }));
     connect("pad-removed", G_CALLBACK(+[](GstElement *, GstPad *pad, gpointer data) {
         if (GST_PAD_DIRECTION(pad) != GST_PAD_SRC)
@@ -220,6 +172,57 @@ void CallPipeline::watchRemoteStream()
             manager->m_session->remoteTrack = false;
         });
     }));
+}
+
+// Decodes the peer's stream into the playback chain. Runs on a streaming thread.
+void CallPipeline::playRemoteStream(GstPad *pad)
+{
+    if (remotePadLinked.exchange(true)) {
+        // One remote track is played; further ones are drained so they cannot stall rtpbin.
+        GstElement *drop = gst_element_factory_make("fakesink", nullptr);
+        g_object_set(drop, "async", FALSE, "sync", FALSE, nullptr);
+        gst_bin_add(GST_BIN(pipeline), drop);
+        gst_element_sync_state_with_parent(drop);
+        GstPad *sinkPad = gst_element_get_static_pad(drop, "sink");
+        gst_pad_link(pad, sinkPad);
+        gst_object_unref(sinkPad);
+        return;
+    }
+    GstElement *depay = gst_element_factory_make("rtpopusdepay", nullptr);
+    GstElement *decoder = gst_element_factory_make("opusdec", nullptr);
+    g_object_set(decoder, "plc", TRUE, nullptr);
+    gst_bin_add_many(GST_BIN(pipeline), depay, decoder, nullptr);
+    gst_element_link_many(depay, decoder, playbackIn, nullptr);
+    GstPad *decoded = gst_element_get_static_pad(decoder, "src");
+    gst_pad_add_probe(decoded, GST_PAD_PROBE_TYPE_BUFFER, +[](GstPad *, GstPadProbeInfo *, gpointer data) {
+        CallPipeline *self = from(data);
+        if (!self->remoteAudioSeen.exchange(true))
+            self->post([](WebRTCManager *manager) { emit manager->remoteAudioStarted(); });
+        return GST_PAD_PROBE_OK;
+    }, ref(), unrefData);
+    gst_object_unref(decoded);
+    // RTP as it arrives from the network: what tells a quiet peer from one that is gone.
+    GstPad *rtp = gst_element_get_static_pad(depay, "sink");
+    gst_pad_add_probe(rtp, GST_PAD_PROBE_TYPE_BUFFER, +[](GstPad *, GstPadProbeInfo *, gpointer data) {
+        from(data)->lastRemoteRtpMs.store(monotonicMs());
+        return GST_PAD_PROBE_OK;
+    }, ref(), unrefData);
+    gst_element_sync_state_with_parent(decoder);
+    gst_element_sync_state_with_parent(depay);
+    const GstPadLinkReturn linked = gst_pad_link(pad, rtp);
+    gst_object_unref(rtp);
+    const int tracks = linked == GST_PAD_LINK_OK ? 1 : 0;
+    post([tracks](WebRTCManager *manager) {
+        diag(QStringLiteral("[WebRTC] ✅ Stream added with %1 audio tracks").arg(tracks));
+        if (tracks == 0)
+            return;
+        manager->m_session->remoteTrack = true;
+        gst_bin_recalculate_latency(GST_BIN(manager->m_session->pipeline));
+        diag(QStringLiteral("[WebRTC] ✅ Remote audio track enabled - you should hear the other person!"));
+        emit manager->remoteAudioTrackAdded();
+        if (manager->onRemoteAudioTrack)
+            manager->onRemoteAudioTrack();
+    });
 }
 
 // Errors, latency changes and the sent-audio level, read on the thread that posts them.

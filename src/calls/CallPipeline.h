@@ -71,5 +71,6 @@ private:
     bool addDevices(const MediaConfig &config);
     bool pinIceAddress(const QString &address);
     void watchRemoteStream();
+    void playRemoteStream(GstPad *pad);
     void watchBus();
 };
