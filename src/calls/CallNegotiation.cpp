@@ -233,7 +233,7 @@ void CallNegotiation::abandonCompletions()
 
 void CallNegotiation::createDescription(bool offer, DescriptionCompletion completion)
 {
-    const std::shared_ptr<CallPipeline> &pipeline = m_owner.m_session;
+    const std::shared_ptr<CallPipeline> &pipeline = m_owner.m_pipeline;
     if (!pipeline) {
         QMetaObject::invokeMethod(&m_owner, [completion] { completion(std::nullopt); }, Qt::QueuedConnection);
         return;
@@ -313,7 +313,7 @@ void CallNegotiation::localDescriptionSet(GstPromise *promise, void *data)
 void CallNegotiation::setRemoteDescription(const Description &description, std::function<void(bool)> completion)
 {
     auto fail = [&] { QMetaObject::invokeMethod(&m_owner, [completion] { completion(false); }, Qt::QueuedConnection); };
-    std::shared_ptr<CallPipeline> &pipeline = m_owner.m_session;
+    std::shared_ptr<CallPipeline> &pipeline = m_owner.m_pipeline;
     if (!pipeline)
         return fail();
     GstSDPMessage *sdp = nullptr;
@@ -343,7 +343,7 @@ void CallNegotiation::setRemoteDescription(const Description &description, std::
         // anybody. Nothing has been negotiated yet, so start over with the offer's number
         // (remote candidates already buffered are kept).
         std::exchange(pipeline, nullptr)->release();
-        if (!m_owner.startSession(opus)) {
+        if (!m_owner.startPipeline(opus)) {
             emit m_owner.hasPeerConnectionChanged();
             diag(QStringLiteral("[WebRTC] Set remote description error: the call pipeline did not restart"));
             return fail();
@@ -389,7 +389,7 @@ void CallNegotiation::remoteDescriptionSet(GstPromise *promise, void *data)
 
 bool CallNegotiation::addToPipeline(const WebRTCManager::IceCandidate &candidate, const QString &errorPrefix)
 {
-    const CallPipeline &pipeline = *m_owner.m_session;
+    const CallPipeline &pipeline = *m_owner.m_pipeline;
     const QString problem = candidateProblem(candidate, pipeline.remoteMediaCount, m_owner.config().iceAddress);
     if (!problem.isEmpty()) {
         diag(errorPrefix + problem);
@@ -402,9 +402,9 @@ bool CallNegotiation::addToPipeline(const WebRTCManager::IceCandidate &candidate
 
 void CallNegotiation::addIceCandidate(const WebRTCManager::IceCandidate &candidate)
 {
-    if (!m_owner.m_session)
+    if (!m_owner.m_pipeline)
         return;
-    if (!m_owner.m_session->remoteDescriptionSet) {
+    if (!m_owner.m_pipeline->remoteDescriptionSet) {
         m_pendingIceCandidates.append(candidate);
         diag(QStringLiteral("[WebRTC] ICE candidate buffered (remote description not set)"));
         return;
@@ -415,7 +415,7 @@ void CallNegotiation::addIceCandidate(const WebRTCManager::IceCandidate &candida
 
 void CallNegotiation::addPendingIceCandidates()
 {
-    if (!m_owner.m_session)
+    if (!m_owner.m_pipeline)
         return;
     const QList<WebRTCManager::IceCandidate> pending = std::exchange(m_pendingIceCandidates, {});
     for (const WebRTCManager::IceCandidate &candidate : pending)

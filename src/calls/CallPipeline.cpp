@@ -169,7 +169,7 @@ void CallPipeline::watchRemoteStream()
             return;
         from(data)->post([](WebRTCManager *manager) {
             diag(QStringLiteral("[WebRTC] Stream removed"));
-            manager->m_session->remoteTrack = false;
+            manager->m_pipeline->remoteTrack = false;
         });
     }));
 }
@@ -216,8 +216,8 @@ void CallPipeline::playRemoteStream(GstPad *pad)
         diag(QStringLiteral("[WebRTC] ✅ Stream added with %1 audio tracks").arg(tracks));
         if (tracks == 0)
             return;
-        manager->m_session->remoteTrack = true;
-        gst_bin_recalculate_latency(GST_BIN(manager->m_session->pipeline));
+        manager->m_pipeline->remoteTrack = true;
+        gst_bin_recalculate_latency(GST_BIN(manager->m_pipeline->pipeline));
         diag(QStringLiteral("[WebRTC] ✅ Remote audio track enabled - you should hear the other person!"));
         emit manager->remoteAudioTrackAdded();
         if (manager->onRemoteAudioTrack)
@@ -251,7 +251,7 @@ void CallPipeline::watchBus()
             // The receive branch joins a running pipeline; without a new latency its sink plays
             // the jitter buffer's output late, and an audio sink then drops it as silence.
             self->post([](WebRTCManager *manager) {
-                gst_bin_recalculate_latency(GST_BIN(manager->m_session->pipeline));
+                gst_bin_recalculate_latency(GST_BIN(manager->m_pipeline->pipeline));
             });
             break;
         case GST_MESSAGE_ELEMENT:
@@ -293,7 +293,7 @@ void CallPipeline::post(std::function<void(WebRTCManager *)> work)
         owner,
         [self = shared_from_this(), work = std::move(work)] {
             WebRTCManager *manager = self->owner;
-            if (manager && manager->m_session == self)
+            if (manager && manager->m_pipeline == self)
                 work(manager);
         },
         Qt::QueuedConnection);

@@ -77,7 +77,7 @@ WebRTCManager::WebRTCManager(MediaConfig config, QObject *parent)
 
 WebRTCManager::~WebRTCManager()
 {
-    if (m_session)
+    if (m_pipeline)
         close();
 }
 
@@ -193,7 +193,7 @@ void WebRTCManager::prepareCall(std::function<void(bool)> completion)
 
 void WebRTCManager::createPeerConnection()
 {
-    if (m_session)
+    if (m_pipeline)
         close();
     if (!ensureFactoryInitialized()) {
         diag(QStringLiteral("[WebRTC] Factory not initialized"));
@@ -201,23 +201,23 @@ void WebRTCManager::createPeerConnection()
     }
     m_negotiation->clearPendingIceCandidates();
     const int payload = m_config.opusPayload >= 96 && m_config.opusPayload <= 127 ? m_config.opusPayload : 96;
-    if (!startSession(payload))
+    if (!startPipeline(payload))
         return;
     emit hasPeerConnectionChanged();
     diag(QStringLiteral("[WebRTC] ✅ Local audio track added (microphone)"));
     diag(QStringLiteral("[WebRTC] ✅ Peer connection created with audio"));
 }
 
-bool WebRTCManager::startSession(int opusPayload)
+bool WebRTCManager::startPipeline(int opusPayload)
 {
-    std::shared_ptr<CallPipeline> session = CallPipeline::build(this, m_config, opusPayload, m_preparedStun);
-    if (!session)
+    std::shared_ptr<CallPipeline> pipeline = CallPipeline::build(this, m_config, opusPayload, m_preparedStun);
+    if (!pipeline)
         return false;
-    CallNegotiation::watch(*session);
-    m_session = session;
+    CallNegotiation::watch(*pipeline);
+    m_pipeline = pipeline;
     m_audio.apply();
-    if (!session->play()) {
-        m_session.reset();
+    if (!pipeline->play()) {
+        m_pipeline.reset();
         return false;
     }
     return true;
@@ -245,12 +245,12 @@ void WebRTCManager::addIceCandidate(const IceCandidate &candidate)
 
 bool WebRTCManager::hasRemoteDescription() const
 {
-    return m_session && m_session->remoteDescriptionSet;
+    return m_pipeline && m_pipeline->remoteDescriptionSet;
 }
 
 bool WebRTCManager::hasRemoteAudioTrack() const
 {
-    return m_session && m_session->remoteTrack;
+    return m_pipeline && m_pipeline->remoteTrack;
 }
 
 int WebRTCManager::pendingIceCandidateCount() const
@@ -260,7 +260,7 @@ int WebRTCManager::pendingIceCandidateCount() const
 
 GstElement *WebRTCManager::pipeline() const
 {
-    return m_session ? m_session->pipeline : nullptr;
+    return m_pipeline ? m_pipeline->pipeline : nullptr;
 }
 
 int WebRTCManager::alivePipelineCount()
@@ -283,8 +283,8 @@ void WebRTCManager::setConnectionState(int state)
 void WebRTCManager::close()
 {
     diag(QStringLiteral("[WebRTC] Closing connection..."));
-    if (std::shared_ptr<CallPipeline> session = std::exchange(m_session, nullptr)) {
-        session->release();
+    if (std::shared_ptr<CallPipeline> pipeline = std::exchange(m_pipeline, nullptr)) {
+        pipeline->release();
         emit hasPeerConnectionChanged();
     }
     m_negotiation->clearPendingIceCandidates();

@@ -155,7 +155,7 @@ public:
     // Sent-audio level after mute and sensitivity, 0..1 (RMS x 5, capped), for a call's meter.
     float inputLevel() const { return m_audio.inputLevel(); }
     bool isAudioEnabled() const { return m_isAudioEnabled; }
-    bool hasPeerConnection() const { return m_session != nullptr; }
+    bool hasPeerConnection() const { return m_pipeline != nullptr; }
     bool hasRemoteDescription() const;
     bool hasRemoteAudioTrack() const;
     int pendingIceCandidateCount() const;
@@ -215,13 +215,13 @@ private:
     friend class CallNegotiation;
 
     void setConnectionState(int state);
-    bool startSession(int opusPayload);
+    bool startPipeline(int opusPayload);
     bool ensureFactoryInitialized();
 
     MediaConfig m_config;
-    std::shared_ptr<CallPipeline> m_session;
+    std::shared_ptr<CallPipeline> m_pipeline;
     std::unique_ptr<CallNegotiation> m_negotiation;
-    CallAudioControls m_audio{*this, m_session};
+    CallAudioControls m_audio{*this, m_pipeline};
     int m_connectionState = New;
     bool m_isAudioEnabled = true;
     bool m_factoryInitialized = false;
