@@ -158,11 +158,29 @@ bool CallManager::isCallInProgress() const
     }
 }
 
-quint64 CallManager::beginFlow()
+QCoro::Task<std::optional<quint64>> CallManager::beginFlow(QString logLine, CallManagerStatus status)
 {
+    const bool muted = m_isMuted;
+    const bool speaker = isSpeakerEnabled();
+    if (isCallInProgress())
+        endCurrentCall();
+    setMuted(muted);
+    setSpeakerEnabled(speaker);
+    diag(logLine);
     m_idleTimer.stop();
     m_pendingIceCandidates.clear();
-    return ++m_flow;
+    const quint64 flow = ++m_flow;
+    setStatus(status);
+    QPointer<CallManager> self(this);
+    QPointer<WebRTCManager> webRTC = m_webRTC;
+    // The media may still be starting (warm-up on another thread): wait for it, not for luck.
+    // Results of co_await are kept in named variables: GCC 12 mishandles some discarded ones.
+    const bool ready = co_await webRTC->prepared();
+    if (!self || !webRTC || flow != m_flow)
+        co_return std::nullopt;
+    if (!ready)
+        diag(QStringLiteral("[WebRTC] Factory not initialized"));
+    co_return flow;
 }
 
 std::optional<QString> CallManager::offerFor(const QString &callId) const
@@ -178,32 +196,20 @@ QCoro::Task<bool> CallManager::initiateCall(QString calleeId)
     const auto token = m_token();
     if (!token)
         co_return false;
-    // What the placing window shows; ending a call before this one turns them back on.
-    const bool muted = m_isMuted;
-    const bool speaker = isSpeakerEnabled();
-    if (isCallInProgress())
-        endCurrentCall();
-    setMuted(muted);
-    setSpeakerEnabled(speaker);
-    diag(QStringLiteral("[CallManager] Initiating call to: ") + calleeId);
-    const quint64 flow = beginFlow();
+    const QString logLine = QStringLiteral("[CallManager] Initiating call to: ") + calleeId;
+    const auto started = co_await beginFlow(logLine, CallManagerStatus::Initiating);
+    if (!started)
+        co_return false;
+    const quint64 flow = *started;
     m_currentCalleeId = calleeId;
     m_answerSet = false;
     m_processedCandidates.clear();
-    setStatus(CallManagerStatus::Initiating);
 
     QPointer<CallManager> self(this);
     QPointer<WebRTCManager> webRTC = m_webRTC;
     // Whoever cancels a flow (end, decline, a newer call) releases its media; the flow only
     // steps aside when it resumes.
     auto cancelled = [&] { return !self || !webRTC || flow != m_flow; };
-    // The media may still be starting (warm-up on another thread): wait for it, not for luck.
-    // Results of co_await are kept in named variables: GCC 12 mishandles some discarded ones.
-    const bool ready = co_await webRTC->prepared();
-    if (cancelled())
-        co_return false;
-    if (!ready)
-        diag(QStringLiteral("[WebRTC] Factory not initialized"));
     const bool allowed = co_await webRTC->microphonePermission();
     if (cancelled())
         co_return false;
@@ -256,25 +262,16 @@ QCoro::Task<bool> CallManager::answerCall(QString callId)
     const auto token = m_token();
     if (!token)
         co_return false;
-    const bool muted = m_isMuted;
-    const bool speaker = isSpeakerEnabled();
-    if (isCallInProgress())
-        endCurrentCall();
-    setMuted(muted);
-    setSpeakerEnabled(speaker);
-    diag(QStringLiteral("[CallManager] Answering call: ") + callId);
-    const quint64 flow = beginFlow();
-    setStatus(CallManagerStatus::Connecting);
+    const QString logLine = QStringLiteral("[CallManager] Answering call: ") + callId;
+    const auto started = co_await beginFlow(logLine, CallManagerStatus::Connecting);
+    if (!started)
+        co_return false;
+    const quint64 flow = *started;
     // The offer of the call the window shows, even when the poll has seen another one since.
     const std::optional<QString> offerSdp = offerFor(callId);
     QPointer<CallManager> self(this);
     QPointer<WebRTCManager> webRTC = m_webRTC;
     auto cancelled = [&] { return !self || !webRTC || flow != m_flow; };
-    const bool ready = co_await webRTC->prepared();
-    if (cancelled())
-        co_return false;
-    if (!ready)
-        diag(QStringLiteral("[WebRTC] Factory not initialized"));
     if (!offerSdp) {
         diag(QStringLiteral("[CallManager] No offer found in incoming call"));
         setStatus(CallManagerStatus::Error);
@@ -686,7 +683,7 @@ void CallManager::startAudio()
     WebRTCManager::ensureGstreamer();
     GError *error = nullptr;
     GstElement *engine = gst_parse_launch(description.toUtf8().constData(), &error);
-    m_webRTC->config().applyDevices(engine);
+    m_webRTC->applyDevices(engine);
     if (error || !engine || gst_element_set_state(engine, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         const QString message = error ? QString::fromUtf8(error->message) : QStringLiteral("cannot start capture");
         if (error)

@@ -157,10 +157,12 @@ private:
     void resetCallState();
     void startAudio();
     void stopAudio();
-    // Placing or answering begins: forget what an earlier call left behind. Returns the flow's
-    // number; a flow whose number is no longer current was cancelled (ended, declined, replaced)
-    // and must neither touch the media nor the state when it resumes.
-    quint64 beginFlow();
+    // Placing or answering begins: the call in progress ends (the mute and speaker the new window
+    // shows carry over), what an earlier call left behind is forgotten, the status moves on and the
+    // media gets ready. Returns the flow's number, or nothing when the flow was cancelled meanwhile
+    // (the manager may be gone then). A flow whose number is no longer current was cancelled
+    // (ended, declined, replaced) and must neither touch the media nor the state when it resumes.
+    QCoro::Task<std::optional<quint64>> beginFlow(QString logLine, CallManagerStatus status);
     // The offer of a reported call, by id.
     std::optional<QString> offerFor(const QString &callId) const;
     // Posts "end" or "decline" until the server answers or the member signs out.

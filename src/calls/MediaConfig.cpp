@@ -117,7 +117,7 @@ bool MediaConfig::usesTestSource() const
     return sourceDescription.trimmed().startsWith(QLatin1String("audiotestsrc"));
 }
 
-void MediaConfig::applyDevices(GstElement *bin) const
+void MediaConfig::applyDevices(GstElement *bin, QStringList *reported) const
 {
     if (!bin)
         return;
@@ -135,7 +135,12 @@ void MediaConfig::applyDevices(GstElement *bin) const
         QString target = chosen;
         auto has = [&](auto match) { return std::find_if(devices->cbegin(), devices->cend(), match); };
         if (!chosen.isEmpty() && has([&](const auto &d) { return d.name == chosen; }) == devices->cend()) {
-            diag(missingDeviceNotice(source, chosen));
+            const QString notice = missingDeviceNotice(source, chosen);
+            if (!reported || !reported->contains(notice)) {
+                diag(notice);
+                if (reported)
+                    reported->append(notice);
+            }
             target.clear();
         }
         // A stream that is already open cannot be told "the default": name it.

@@ -38,9 +38,10 @@ struct MediaConfig
     // Points the sound-server sources and sinks inside `bin` (built from the descriptions above,
     // or a running pipeline) at the chosen devices. The device is set as a property, never spliced
     // into a description: a device name is anybody's text. A chosen device the sound server does
-    // not have gives one line on the output and the system default. Asks the sound server (about
-    // two milliseconds) only when a device is chosen or a running element goes back to the default.
-    void applyDevices(GstElement *bin) const;
+    // not have gives the system default and one line on the output, unless `reported` holds that
+    // line already (it is added). Asks the sound server (about two milliseconds) only when a
+    // device is chosen or a running element goes back to the default.
+    void applyDevices(GstElement *bin, QStringList *reported = nullptr) const;
 
     // Plays a sound-theme event through libcanberra on the chosen speaker, or on the default
     // one when that speaker is gone.

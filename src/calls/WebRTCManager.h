@@ -1,15 +1,14 @@
 #pragma once
 
+#include "CallAudioControls.h"
 #include "MediaConfig.h"
 #ifndef Q_MOC_RUN
 #include "MediaCompletion.h" // moc cannot parse <coroutine>
 #endif
 
 #include <QFuture>
-#include <QHash>
 #include <QObject>
 #include <QString>
-#include <QTimer>
 #include <QVariantMap>
 #include <QtQml/qqmlregistration.h>
 
@@ -18,11 +17,15 @@
 #include <optional>
 
 class AudioSettingsManager;
+class CallNegotiation;
+struct CallPipeline;
 class QQmlEngine;
 class QJSEngine;
 typedef struct _GstElement GstElement;
 
-// One audio-only WebRTC call on a GStreamer pipeline built around webrtcbin.
+// One audio-only WebRTC call on a GStreamer pipeline built around webrtcbin, for QML and the call
+// manager. The work is done by its parts: CallPipeline (the pipeline), CallNegotiation (offer,
+// answer, candidates) and CallAudioControls (mute, volumes, devices, levels).
 // Every callback and completion is delivered on the thread that owns the manager
 // (the GUI thread); GStreamer's streaming threads never touch its state.
 class WebRTCManager : public QObject
@@ -150,34 +153,40 @@ public:
 
     int connectionState() const { return m_connectionState; }
     // Sent-audio level after mute and sensitivity, 0..1 (RMS x 5, capped), for a call's meter.
-    float inputLevel() const { return m_inputLevel; }
+    float inputLevel() const { return m_audio.inputLevel(); }
     bool isAudioEnabled() const { return m_isAudioEnabled; }
-    bool hasPeerConnection() const { return m_session != nullptr; }
+    bool hasPeerConnection() const { return m_pipeline != nullptr; }
     bool hasRemoteDescription() const;
     bool hasRemoteAudioTrack() const;
     int pendingIceCandidateCount() const;
 
     // Live controls. Output volume and sensitivity also apply to the next call; mute and speaker
     // belong to one call: close() turns the microphone and the speaker back on.
-    bool isMuted() const { return m_muted; }
-    void setMuted(bool muted);
-    bool isSpeakerEnabled() const { return m_speakerEnabled; }
-    void setSpeakerEnabled(bool enabled);
-    double outputVolume() const { return m_outputVolume; }
-    void setOutputVolume(double volume);
-    double inputSensitivity() const { return m_inputSensitivity; }
+    bool isMuted() const { return m_audio.isMuted(); }
+    void setMuted(bool muted) { m_audio.setMuted(muted); }
+    bool isSpeakerEnabled() const { return m_audio.isSpeakerEnabled(); }
+    void setSpeakerEnabled(bool enabled) { m_audio.setSpeakerEnabled(enabled); }
+    double outputVolume() const { return m_audio.outputVolume(); }
+    void setOutputVolume(double volume) { m_audio.setOutputVolume(volume); }
+    double inputSensitivity() const { return m_audio.inputSensitivity(); }
     // Capture gain = 2 x sensitivity: 0.5 is unity, 1.0 is +6 dB, 0 silences the microphone.
-    void setInputSensitivity(double sensitivity);
-    Q_INVOKABLE static double captureGainForSensitivity(double sensitivity);
+    void setInputSensitivity(double sensitivity) { m_audio.setInputSensitivity(sensitivity); }
+    Q_INVOKABLE static double captureGainForSensitivity(double sensitivity)
+    {
+        return CallAudioControls::captureGain(sensitivity);
+    }
     // Output volume and sensitivity follow the member's settings from now on, live.
-    void followAudioSettings(AudioSettingsManager *settings);
+    void followAudioSettings(AudioSettingsManager *settings) { m_audio.followAudioSettings(settings); }
 
     // Remote RTP that stops arriving while connected for this long emits remoteAudioInactive().
     // A quiet peer still sends (Opus DTX is off), so only a peer gone from the network trips it.
-    int inactivityTimeoutMs() const { return m_inactivityTimeoutMs; }
-    void setInactivityTimeoutMs(int ms);
+    int inactivityTimeoutMs() const { return m_audio.inactivityTimeoutMs(); }
+    void setInactivityTimeoutMs(int ms) { m_audio.setInactivityTimeoutMs(ms); }
 
     const MediaConfig &config() const { return m_config; }
+    // Points this call's sound-server elements (its pipeline, or a capture stream held open beside
+    // it) at the chosen devices; a chosen device that is missing is reported once per call.
+    void applyDevices(GstElement *bin) { m_config.applyDevices(bin, &m_reportedDevices); }
     // Takes effect with the next createPeerConnection().
     void setConfig(const MediaConfig &config) { m_config = config; }
     // The current call's pipeline (for inspection and tests); null without a connection.
@@ -201,40 +210,21 @@ signals:
     void iceConnectionStateChanged(int state);
     void inputLevelChanged();
 
-public:
-    // One call's pipeline and what GStreamer's threads share with it (opaque).
-    struct Session;
-
 private:
-    friend struct Session;
+    friend struct CallPipeline;
+    friend class CallNegotiation;
 
-    void createDescription(bool offer, std::function<void(std::optional<SessionDescription>)> completion);
-    void addPendingIceCandidates();
     void setConnectionState(int state);
-    void applyControls();
-    static void releasePipeline(Session &session);
-    bool startSession(int opusPayload);
-    void checkInactivity();
+    bool startPipeline(int opusPayload);
     bool ensureFactoryInitialized();
-    quint64 registerCompletion(std::function<void()> onAbandon);
-    bool takeCompletion(quint64 id);
-    void abandonCompletions();
 
     MediaConfig m_config;
-    std::shared_ptr<Session> m_session;
-    QList<IceCandidate> m_pendingIceCandidates;
+    std::shared_ptr<CallPipeline> m_pipeline;
+    std::unique_ptr<CallNegotiation> m_negotiation;
+    CallAudioControls m_audio{*this, m_pipeline};
     int m_connectionState = New;
     bool m_isAudioEnabled = true;
     bool m_factoryInitialized = false;
-    bool m_muted = false;
-    bool m_speakerEnabled = true;
-    double m_outputVolume = 1.0;
-    double m_inputSensitivity = 0.5;
-    int m_inactivityTimeoutMs = 8000;
-    bool m_inactive = false;
-    float m_inputLevel = 0;
-    quint64 m_nextCompletionId = 1;
-    QHash<quint64, std::function<void()>> m_abandonedCompletions;
-    QTimer m_inactivityTimer;
     QString m_preparedStun;
+    QStringList m_reportedDevices;
 };

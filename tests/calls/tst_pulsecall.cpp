@@ -1,12 +1,14 @@
 // A whole call on the sound server: two members signed in to the reference server on 127.0.0.1
 // call each other with the production elements (pulsesrc / pulsesink) on the test session's
-// virtual devices. Anna's are the defaults ("mic" hears "cable", plays on "speaker"); Boris chose
-// the second set in his settings ("mic2" hears "cable2", plays on "speaker2"). Each "voice" is a
-// tone played into a cable, and each ear is a recording of a speaker's monitor.
+// virtual devices. Anna's are the defaults ("mic" hears "cable", plays on "speaker"; the microphone
+// she chose is gone); Boris chose the second set in his settings ("mic2" hears "cable2", plays on
+// "speaker2"). Each "voice" is a tone played into a cable, and each ear is a recording of a
+// speaker's monitor.
 #include "AudioSettingsManager.h"
 #include "CallAPIClient.h"
 #include "CallManager.h"
 #include "CallTest.h"
+#include "OutputCapture.h"
 #include "ReferenceServer.h"
 #include "WebRTCManager.h"
 
@@ -94,7 +96,9 @@ private slots:
                 std::make_unique<Member>(&api, config, login->first, login->second);
         }
         AudioSettingsManager settings(nullptr), borisSettings(nullptr);
+        settings.setMicrophoneDevice(QStringLiteral("gone"));
         anna->media->followAudioSettings(&settings);
+        OutputCapture output;
         // Boris chose his devices in the settings.
         borisSettings.setMicrophoneDevice(QStringLiteral("mic2"));
         borisSettings.setSpeakerDevice(QStringLiteral("speaker2"));
@@ -116,6 +120,7 @@ private slots:
         // Each speaker plays the other member's voice.
         QVERIFY(hears(annaEar.probe, 880));
         QVERIFY(hears(borisEar.probe, 440));
+        QCOMPARE(output.count(QStringLiteral("[Audio] Microphone \"gone\" not found, using the system default")), 1);
 
         // The settings act on the running call: volume 0 silences Anna's speaker, and back.
         settings.setOutputVolume(0.0f);
