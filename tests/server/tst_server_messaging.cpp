@@ -1,7 +1,6 @@
-// Conversations, messages, unread counts and the demo data.
+// Conversations, messages and unread counts.
 #include "ServerTest.h"
 
-#include <map>
 #include <regex>
 
 namespace {
@@ -158,43 +157,6 @@ private slots:
         file.erase("id");
         COMPARE_JSON(file, (json{{"name", "notes.txt"}, {"size", 10}, {"mimeType", "text/plain"},
                                  {"uploadStatus", "uploaded"}, {"downloadUrl", url}}));
-    }
-
-    void demoData()
-    {
-        ReferenceServer server;
-        const auto census = [&server] {
-            Api api(server.port());
-            const std::string token = api.login("anna@demo.theorvane.example", "demo1234");
-            std::map<std::string, int> states;
-            size_t messages = 0;
-            const Reply list = api.get("/api/mobile/conversations", token);
-            for (const auto &c : list.json["conversations"]) {
-                ++states[c["friendshipStatus"].get<std::string>()];
-                messages += messagesWith(api, token, str(c["participant"]["id"])).size();
-            }
-            return std::make_pair(states, messages);
-        };
-        QVERIFY2(server.start(), qPrintable(server.error()));
-        QVERIFY(server.startupOutput().contains("demo sign-in: anna@demo.theorvane.example / demo1234"));
-        Api api(server.port());
-        const std::string token = api.login("anna@demo.theorvane.example", "demo1234");
-        QVERIFY(!token.empty());
-        QVERIFY(unread(api, token) > 0);
-        // The avatar path resolves on the content path.
-        const Reply image = api.get("/content/" + api.me(token)["avatar"].get<std::string>());
-        QCOMPARE(image.status, 200);
-        COMPARE_JSON(image.header("Content-Type"), "image/png");
-        QVERIFY(image.body.rfind("\x89PNG", 0) == 0);
-
-        const auto first = census();
-        for (const char *state : {"friend", "pending_incoming", "pending_outgoing", "none"})
-            QVERIFY2(first.first.count(state), state);
-        QVERIFY(first.second >= 200);
-        // Seeding again adds nothing.
-        server.stop();
-        QVERIFY2(server.start(), qPrintable(server.error()));
-        QVERIFY(census() == first);
     }
 };
 
