@@ -335,7 +335,7 @@ private slots:
         QCOMPARE(f.displayName(), QStringLiteral("Анна"));
         f.lastName = "Котова";
         QCOMPARE(f.displayName(), QStringLiteral("Анна Котова"));
-        // Friend::fromConversation is the friends list's (tst_friendslist).
+        // Friend::fromConversation is the friends list's (tst_people).
     }
 
     void attachmentFileName_data()
