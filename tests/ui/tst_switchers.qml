@@ -10,7 +10,6 @@ Item {
 
     LanguageSwitcher { id: languageSwitcher; y: 0 }
     ThemeSwitcher { id: themeSwitcher; y: 60 }
-    Icon { id: unknownIcon; y: 160; name: "no.such.symbol" }
     Avatar { id: avatar; y: 200; size: 36 }
     GlassButton { id: glass; y: 240; text: "Регистрация" }
 
@@ -65,11 +64,6 @@ Item {
             verify(dark.width > narrow)
             compare(AppColors.background, AppColors.dark.background)
             compare(languageSwitcher.colors.background, AppColors.dark.background)
-        }
-
-        function test_unknownSymbolIsVisible() {
-            verify(!unknownIcon.known)
-            verify(unknownIcon.text.length > 0)
         }
 
         function test_avatarStates() {
