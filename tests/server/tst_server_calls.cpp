@@ -98,34 +98,19 @@ private slots:
         QCOMPARE(initiate(api, f.bob, f.aliceId).status, 200);
     }
 
-    void busyWhileRingingOrInACall()
+    // Only the callee answers or declines, strangers learn nothing, and both members are busy while it rings
+    // and while it runs.
+    void declineBusyAndWhoMayDoWhat()
     {
         ThreeMembers f;
         QVERIFY(f.start());
         Api &api = *f.api;
-        const std::string callId = str(initiate(api, f.alice, f.bobId).json["callId"]);
+        std::string callId = str(initiate(api, f.alice, f.bobId).json["callId"]);
 
         // Carol calls Alice, who is already ringing Bob; Alice tries to call Carol as well.
-        const Reply r = initiate(api, f.carol, f.aliceId);
-        COMPARE_JSON(r.json, (json{{"success", false}, {"error", "busy"}}));
+        COMPARE_JSON(initiate(api, f.carol, f.aliceId).json, (json{{"success", false}, {"error", "busy"}}));
         COMPARE_JSON(initiate(api, f.alice, f.carolId).json["error"], "busy");
 
-        QCOMPARE(answer(api, f.bob, callId).status, 200);
-        COMPARE_JSON(initiate(api, f.carol, f.aliceId).json["error"], "busy");
-        QVERIFY(incoming(api, f.alice).is_null());
-
-        QCOMPARE(act(api, f.alice, {{"action", "end"}, {"callId", callId}}).status, 200);
-        COMPARE_JSON(initiate(api, f.carol, f.aliceId).json["success"], true);
-    }
-
-    void declineAndWhoMayDoWhat()
-    {
-        ThreeMembers f;
-        QVERIFY(f.start());
-        Api &api = *f.api;
-        const std::string callId = str(initiate(api, f.alice, f.bobId).json["callId"]);
-
-        // Only the callee answers or declines; strangers learn nothing about the call.
         QCOMPARE(answer(api, f.alice, callId).status, 403);
         QCOMPARE(act(api, f.alice, {{"action", "decline"}, {"callId", callId}}).status, 403);
         QCOMPARE(act(api, f.carol, {{"action", "end"}, {"callId", callId}}).status, 404);
@@ -141,6 +126,13 @@ private slots:
         COMPARE_JSON(late.json["success"], false);
         COMPARE_JSON(act(api, f.alice, {{"action", "end"}, {"callId", callId}}).json["success"], true);
         COMPARE_JSON(status(api, f.alice, callId)["status"], "declined");
+
+        callId = str(initiate(api, f.alice, f.bobId).json["callId"]);
+        QCOMPARE(answer(api, f.bob, callId).status, 200);
+        COMPARE_JSON(initiate(api, f.carol, f.aliceId).json["error"], "busy");
+        QVERIFY(incoming(api, f.alice).is_null());
+        QCOMPARE(act(api, f.alice, {{"action", "end"}, {"callId", callId}}).status, 200);
+        COMPARE_JSON(initiate(api, f.carol, f.aliceId).json["success"], true);
     }
 
     void malformedRequests()
@@ -176,36 +168,29 @@ private slots:
         QVERIFY(status(api, f.bob, callId)["callerCandidates"].empty());
     }
 
-    void unansweredCallBecomesMissed()
+    // The server's own time-outs: a call that rings unanswered is missed, an answered call nobody polls ends.
+    void timeOuts_data()
     {
-        ThreeMembers f;
-        QVERIFY(f.start({"--ring-timeout", "0.3"}));
-        Api &api = *f.api;
-        const std::string callId = initiate(api, f.alice, f.bobId).json.value("callId", "");
-        QVERIFY(!callId.empty());
-        // Waits (bounded) until the server reports it; the time-out itself is the server's business.
-        std::string state;
-        for (int i = 0; i < 200 && state != "missed"; ++i) {
-            const json call = status(api, f.alice, callId);
-            state = call.is_object() ? call.value("status", "") : "";
-            if (state != "missed")
-                std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        COMPARE_JSON(state, "missed");
-        QVERIFY(incoming(api, f.bob).is_null());
-        QCOMPARE(answer(api, f.bob, callId).status, 409);
-        // A missed call no longer makes anyone busy.
-        COMPARE_JSON(initiate(api, f.bob, f.aliceId).json["success"], true);
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("answered");
+        QTest::addColumn<QString>("state");
+        QTest::newRow("unanswered") << QStringList{"--ring-timeout", "0.3"} << false << "missed";
+        QTest::newRow("nobody polls") << QStringList{"--call-idle-timeout", "0.3"} << true << "ended";
     }
 
-    void activeCallNobodyPollsEnds()
+    void timeOuts()
     {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, answered);
+        QFETCH(QString, state);
         ThreeMembers f;
-        QVERIFY(f.start({"--call-idle-timeout", "0.3"}));
+        QVERIFY(f.start(arguments));
         Api &api = *f.api;
         const std::string callId = str(initiate(api, f.alice, f.bobId).json["callId"]);
-        QCOMPARE(answer(api, f.bob, callId).status, 200);
-        // Both clients vanish. Carol keeps trying (initiating does not count as polling the old call).
+        if (answered)
+            QCOMPARE(answer(api, f.bob, callId).status, 200);
+        // Both clients vanish. Carol keeps trying (initiating does not count as polling the old call); the wait is
+        // bounded, the time-out itself is the server's business.
         Reply r;
         for (int i = 0; i < 200; ++i) {
             r = initiate(api, f.carol, f.aliceId);
@@ -215,7 +200,9 @@ private slots:
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
         COMPARE_JSON(r.json["success"], true);
-        COMPARE_JSON(status(api, f.alice, callId)["status"], "ended");
+        COMPARE_JSON(status(api, f.alice, callId)["status"], state.toStdString());
+        QVERIFY(incoming(api, f.bob).is_null());
+        QCOMPARE(answer(api, f.bob, callId).status, 409);
     }
 };
 

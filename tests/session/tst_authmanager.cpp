@@ -288,9 +288,13 @@ private slots:
         QFETCH(bool, ok);
         QFETCH(QString, error);
 
-        m_loginAnswer = answer(status, body);
         auto manager = startManager();
         QTRY_VERIFY_WITH_TIMEOUT(!manager->isCheckingToken(), waitMs);
+        // After a refused attempt, whose error goes as soon as the next attempt starts.
+        m_loginAnswer = answer(401, authBody(false, nullptr, false, "Invalid credentials"));
+        QVERIFY(!QCoro::waitFor(manager->loginAsync("a@b.c", "x")));
+        QCOMPARE(manager->error(), "Invalid credentials");
+        m_loginAnswer = answer(status, body);
 
         // The answer is read only when the event loop runs again.
         auto task = manager->loginAsync(QStringLiteral("anna@example.com"), QStringLiteral("secret"));
@@ -317,71 +321,7 @@ private slots:
         QVERIFY(m_diagnostics.filter("Failed to save token").isEmpty());
     }
 
-    void newAttemptClearsTheError()
-    {
-        m_loginAnswer = answer(401, authBody(false, nullptr, false, "Invalid credentials"));
-        auto manager = startManager();
-        QTRY_VERIFY_WITH_TIMEOUT(!manager->isCheckingToken(), waitMs);
-        QVERIFY(!QCoro::waitFor(manager->loginAsync("a@b.c", "x")));
-        QCOMPARE(manager->error(), "Invalid credentials");
-        m_loginAnswer = answer(200, authBody(true, "tok-2", true));
-        manager->login("a@b.c", "y");
-        QVERIFY(manager->error().isEmpty());
-        QTRY_VERIFY_WITH_TIMEOUT(manager->isAuthenticated(), waitMs);
-    }
-
-    void activationRefreshesAndLogoutStopsTheLoop()
-    {
-        m_unreadCount = 3;
-        FakeCallPoll poll;
-        auto manager = signedIn();
-        manager->setCallPollingProvider([&poll] { return &poll; });
-        QVERIFY(poll.running);
-        QTRY_COMPARE_WITH_TIMEOUT(manager->unreadCount(), 3, waitMs);
-        m_unreadCount = 4;
-        emit qGuiApp->applicationStateChanged(Qt::ApplicationActive);
-        QTRY_COMPARE_WITH_TIMEOUT(manager->unreadCount(), 4, waitMs);
-        QCOMPARE(unreadAuthorization(), "Bearer tok-123");
-
-        // Signing out while the loop sleeps.
-        manager->setUnreadIntervalForTesting(20ms);
-        manager->logout();
-        m_unreadCount = 9;
-        const int requestsAtLogout = unreadRequests();
-
-        QVERIFY(!manager->isAuthenticated());
-        QVERIFY(!manager->currentUser());
-        QVERIFY(!manager->isUnreadCheckerRunning());
-        QVERIFY(!poll.running);
-        QVERIFY(!manager->getToken());
-        QTRY_VERIFY_WITH_TIMEOUT(manager->tokenStore().isIdle(), waitMs);
-        QCOMPARE(keyringToken(), std::nullopt);
-
-        // Many former intervals later, nothing has asked the server and the count kept its value.
-        QTest::qWait(300);
-        QCOMPARE(unreadRequests(), requestsAtLogout);
-        QCOMPARE(manager->unreadCount(), 4);
-
-        // Becoming active while signed out asks nothing either.
-        emit qGuiApp->applicationStateChanged(Qt::ApplicationActive);
-        QCoreApplication::processEvents();
-        QCOMPARE(unreadRequests(), requestsAtLogout);
-    }
-
-    void answerArrivingAfterLogoutIsDropped()
-    {
-        m_unreadCount = 5;
-        m_holdUnread = true;
-        auto manager = signedIn();
-        QTRY_COMPARE_WITH_TIMEOUT(m_server->heldCount(), 1, waitMs);
-        QSignalSpy finished(manager.get(), &AuthManager::unreadStepFinished);
-        manager->logout();
-        m_server->release();
-        QVERIFY(finished.wait(waitMs));
-        QCOMPARE(manager->unreadCount(), 0);
-    }
-
-    void twoStartsLeaveOneLoop()
+    void twoStartsLeaveOneLoopThatEndsWithTheSession()
     {
         m_holdUnread = true;
         auto manager = signedIn();
@@ -401,41 +341,79 @@ private slots:
             m_server->release();
             QTRY_COMPARE_WITH_TIMEOUT(unreadRequests(), step + 2, waitMs);
         }
-        manager->stopUnreadChecker();
-        m_holdUnread = false;
+
+        // An answer arriving after the sign-out is dropped. (Answers are made when the request arrives.)
+        m_unreadCount = 5;
         m_server->release();
+        QTRY_COMPARE_WITH_TIMEOUT(unreadRequests(), 7, waitMs);
+        QCOMPARE(m_server->heldCount(), 1);
+        QSignalSpy finished(manager.get(), &AuthManager::unreadStepFinished);
+        manager->logout();
+        m_server->release();
+        QVERIFY(finished.wait(waitMs));
+        QCOMPARE(manager->unreadCount(), 0);
     }
 
-    void badge()
+    // The unread loop from sign-in to sign-out, as the dock badge shows it.
+    void unreadLoopAndBadge()
     {
         BadgeListener listener;
         QVERIFY(listener.isConnected());
-
         m_unreadCount = 12;
+        FakeCallPoll poll;
         auto manager = signedIn();
-        manager->setUnreadIntervalForTesting(10ms);
+        manager->setCallPollingProvider([&poll] { return &poll; });
+        QVERIFY(poll.running);
+        // A loop that sleeps longer than any wait here, so only the activation below can ask again.
+        manager->setUnreadIntervalForTesting(std::chrono::hours(1));
+        manager->startUnreadChecker();
         QTRY_VERIFY_WITH_TIMEOUT(!listener.updates.isEmpty(), waitMs);
         QCOMPARE(listener.updates.last().count.typeId(), QMetaType::LongLong);
         QCOMPARE(listener.updates.last().count.toLongLong(), 12);
         QVERIFY(listener.updates.last().visible);
         QVERIFY(listener.updates.last().appUri.startsWith("application://"));
 
+        // Becoming active asks at once, long before the next step.
         m_unreadCount = 250;
-        manager->startUnreadChecker();
+        emit qGuiApp->applicationStateChanged(Qt::ApplicationActive);
         QTRY_COMPARE_WITH_TIMEOUT(listener.updates.last().count.toLongLong(), 250, waitMs);
+        QCOMPARE(unreadAuthorization(), "Bearer tok-123");
 
+        manager->setUnreadIntervalForTesting(10ms);
+        manager->startUnreadChecker();
         m_unreadCount = 0;
         QTRY_VERIFY_WITH_TIMEOUT(!listener.updates.last().visible, waitMs);
         QCOMPARE(listener.updates.last().count.toLongLong(), 0);
         QCOMPARE(manager->unreadCount(), 0);
-
         m_unreadCount = 2;
         QTRY_COMPARE_WITH_TIMEOUT(listener.updates.last().count.toLongLong(), 2, waitMs);
+
+        // Signing out while the loop sleeps, just after a step.
+        QSignalSpy stepped(manager.get(), &AuthManager::unreadStepFinished);
+        QVERIFY(stepped.wait(waitMs));
         const qsizetype before = listener.updates.size();
         manager->logout();
+        m_unreadCount = 9;
+        const int requestsAtLogout = unreadRequests();
+        QVERIFY(!manager->isAuthenticated());
+        QVERIFY(!manager->currentUser());
+        QVERIFY(!manager->isUnreadCheckerRunning());
+        QVERIFY(!poll.running);
+        QVERIFY(!manager->getToken());
+        QTRY_VERIFY_WITH_TIMEOUT(manager->tokenStore().isIdle(), waitMs);
+        QCOMPARE(keyringToken(), std::nullopt);
         QTRY_COMPARE_WITH_TIMEOUT(listener.updates.size(), before + 1, waitMs);
         QVERIFY(!listener.updates.last().visible);
         QCOMPARE(listener.updates.last().count.toLongLong(), 0);
+
+        // Many former intervals later, nothing has asked the server and the count kept its value; becoming active
+        // while signed out asks nothing either.
+        QTest::qWait(300);
+        QCOMPARE(unreadRequests(), requestsAtLogout);
+        QCOMPARE(manager->unreadCount(), 2);
+        emit qGuiApp->applicationStateChanged(Qt::ApplicationActive);
+        QCoreApplication::processEvents();
+        QCOMPARE(unreadRequests(), requestsAtLogout);
     }
 };
 

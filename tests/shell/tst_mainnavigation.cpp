@@ -1,6 +1,6 @@
 #include "MainNavigation.h"
+#include "Preferences.h"
 
-#include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -11,7 +11,7 @@ class TestMainNavigation : public QObject
     Q_OBJECT
 
 private slots:
-    void init() { QSettings().clear(); }
+    void init() { Preferences::store().clear(); }
 
     void chatFriendFromEitherPage()
     {
@@ -42,18 +42,10 @@ private slots:
         QVERIFY(!MainNavigation().isSidebarCollapsed());
         MainNavigation().toggleSidebar();
         QVERIFY(MainNavigation().isSidebarCollapsed());
-        QSettings().setValue("isSidebarCollapsed", 42);
+        Preferences::store().setValue("isSidebarCollapsed", 42);
         QVERIFY(!MainNavigation().isSidebarCollapsed());
     }
 };
 
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setOrganizationName("TheOrvane");
-    QCoreApplication::setApplicationName("Teams");
-    TestMainNavigation test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+QTEST_GUILESS_MAIN(TestMainNavigation)
 #include "tst_mainnavigation.moc"

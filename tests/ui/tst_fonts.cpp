@@ -1,9 +1,12 @@
 #include "FontPatch.h"
 #include "FontSetup.h"
+#include "Icons.h"
 
+#include <QDirIterator>
 #include <QFile>
 #include <QGuiApplication>
 #include <QRawFont>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTextLayout>
 
@@ -39,7 +42,8 @@ QByteArray readFile(const QString &path)
 
 } // namespace
 
-// Emoji in the colour font, text in the UI font, whole emoji sequences as one picture.
+// Emoji in the colour font, text in the UI font, whole emoji sequences as one picture; every symbol name
+// the screens use draws a real glyph of the icon font.
 class TestFonts : public QObject
 {
     Q_OBJECT
@@ -52,8 +56,7 @@ private slots:
     {
         m_emoji = readFile(QStringLiteral("/usr/share/fonts/truetype/noto/NotoColorEmoji.ttf"));
         m_inter = readFile(QStringLiteral("/usr/share/fonts/opentype/inter/Inter-Regular.otf"));
-        if (m_emoji.isEmpty() || m_inter.isEmpty())
-            QSKIP("Noto Color Emoji or Inter is not installed");
+        QVERIFY2(!m_emoji.isEmpty() && !m_inter.isEmpty(), "Noto Color Emoji or Inter is not installed (scripts/setup)");
         // As the application starts: fonts registered on another thread, then made the application's here.
         std::thread loader([] {
             FontSetup::loadForFirstScreen();
@@ -61,14 +64,6 @@ private slots:
         });
         loader.join();
         FontSetup::use();
-    }
-
-    // What the patched fonts draw is checked through the application font below; patching is done once.
-    void patchingTwiceFindsNothingToDo()
-    {
-        const QByteArray patched = FontPatch::patchEmojiFont(m_emoji);
-        QVERIFY(!patched.isEmpty());
-        QVERIFY(FontPatch::patchEmojiFont(patched).isEmpty());
     }
 
     void malformedInputIsRefused_data()
@@ -127,6 +122,51 @@ private slots:
         QFont medium = QGuiApplication::font();
         medium.setWeight(QFont::Medium);
         QCOMPARE(QRawFont::fromFont(medium).weight(), int(QFont::Medium));
+    }
+
+    // Every symbol name the screens ask for in QML, or build in C++, is mapped.
+    void screenSymbolsAreMapped()
+    {
+        static const QRegularExpression inQml(
+            QStringLiteral(R"re(\b(?:name|symbol|icon|iconName)\s*:\s*"([a-z][a-z0-9.]*)"|"([a-z]+(?:\.[a-z0-9]+)+)")re"));
+        static const QRegularExpression inCpp(QStringLiteral(R"re(QStringLiteral\("()([a-z]+(?:\.[a-z0-9]+)+)"\))re"));
+        QStringList found, unknown;
+        QDirIterator it(QStringLiteral(ORVANE_SOURCE_DIR), {"*.qml", "*.cpp"}, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            QFile file(it.next());
+            if (file.fileName().endsWith(QLatin1String("/Icons.cpp")))
+                continue;
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QRegularExpression &pattern = file.fileName().endsWith(QLatin1String(".qml")) ? inQml : inCpp;
+            for (const QRegularExpressionMatch &m : pattern.globalMatch(QString::fromUtf8(file.readAll()))) {
+                found << m.captured(1) + m.captured(2);
+                if (!Icons::isKnown(found.last()))
+                    unknown << found.last();
+            }
+        }
+        QVERIFY2(found.size() > 40, qPrintable(found.join(' ')));
+        QVERIFY2(unknown.isEmpty(), qPrintable(unknown.join(' ')));
+    }
+
+    void everyGlyphExistsInTheFont()
+    {
+        QFont font(Icons::fontFamily());
+        QRawFont raw = QRawFont::fromFont(font);
+        QVERIFY2(raw.isValid(), "the Material Icons font is not installed");
+        QCOMPARE(raw.familyName(), Icons::fontFamily());
+        // The renamed TTF copy, not the package's WOFF2 that FreeType would decompress at every start.
+        QCOMPARE(Icons::fontFamily(), "Orvane Symbols");
+        for (const QString &name : Icons::knownNames())
+            QVERIFY2(raw.supportsCharacter(Icons::codePoint(name)), qPrintable(name));
+        QVERIFY(raw.supportsCharacter(Icons::fallbackCodePoint));
+    }
+
+    void unknownNamesShowTheFallback()
+    {
+        QVERIFY(!Icons::isKnown("no.such.symbol"));
+        QCOMPARE(Icons::codePoint(""), Icons::fallbackCodePoint);
+        // What an Icon item shows.
+        QCOMPARE(Icons::glyph("no.such.symbol"), QString::fromUcs4(&Icons::fallbackCodePoint, 1));
     }
 };
 
