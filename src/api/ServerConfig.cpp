@@ -97,16 +97,6 @@ ServerConfig ServerConfig::current()
     if (config.webURL.isEmpty())
         config.errors << error;
 
-    // No STUN server unless the build or the environment names one: nothing leaves the machine by default.
-    const QString stun = qEnvironmentVariableIsSet("THEORVANE_STUN_SERVERS")
-        ? qEnvironmentVariable("THEORVANE_STUN_SERVERS")
-        : QString::fromUtf8(THEORVANE_DEFAULT_STUN_SERVERS);
-    for (const QString &entry : stun.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        const QString trimmed = entry.trimmed();
-        if (!trimmed.isEmpty())
-            config.stunServers << trimmed;
-    }
-    config.iceAddress = QString::fromUtf8(qgetenv("THEORVANE_ICE_ADDRESS")).trimmed();
     if (const QString trustError = trustCertificateAuthorities(); !trustError.isEmpty())
         config.errors << trustError;
     return config;

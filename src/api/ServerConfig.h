@@ -10,8 +10,6 @@ struct ServerConfig {
     QString serverURL;  // no trailing "/"; empty when the configured value is unacceptable
     QString contentURL; // always ends in "/"; empty when unacceptable
     QString webURL;     // no trailing "/"; empty when unacceptable
-    QStringList stunServers; // THEORVANE_STUN_SERVERS, comma-separated; empty = none
-    QString iceAddress;      // THEORVANE_ICE_ADDRESS; empty = let ICE pick
     QStringList errors;      // one clear line per unacceptable address
 
     bool isValid() const { return errors.isEmpty(); }
