@@ -203,6 +203,8 @@ Item {
             return [
                 { tag: "text, mine, unread", props: { bodyText: "Привет" }, text: true, download: false, unavailable: false, readIcon: "checkmark" },
                 { tag: "read", props: { bodyText: "x", isRead: true }, text: true, download: false, unavailable: false, readIcon: "checkmark.circle.fill" },
+                // The start is shown, never half a surrogate pair; the rest on request.
+                { tag: "long", props: { bodyText: "x".repeat(3999) + "😀" + "y".repeat(1000) }, text: true, download: false, unavailable: false, readIcon: "checkmark" },
                 { tag: "friend's has no mark", props: { bodyText: "x", isMine: false }, text: true, download: false, unavailable: false, readIcon: "" },
                 { tag: "download card", props: { cardKind: "download", cardUrl: "https://content.theorvane.example/files/1-2-a.pdf", cardName: "a.pdf" }, text: false, download: true, unavailable: false, readIcon: "checkmark" },
                 { tag: "unavailable card", props: { cardKind: "unavailable", cardName: "report.pdf", isMine: false }, text: false, download: false, unavailable: true, readIcon: "" },
@@ -222,6 +224,14 @@ Item {
             if (data.text) {
                 const text = findChild(bubble, "messageText")
                 verify(text.selectByMouse && text.readOnly)
+                const more = findChild(bubble, "showMoreButton")
+                compare(more !== null, data.props.bodyText.length > 4000)
+                if (more) {
+                    compare(text.text, "x".repeat(3999))
+                    more.forceActiveFocus()
+                    keyClick(Qt.Key_Space)
+                    verify(text.activeFocus)
+                }
                 text.selectAll()
                 compare(text.selectedText, data.props.bodyText)
             }
