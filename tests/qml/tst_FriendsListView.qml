@@ -32,13 +32,6 @@ Item {
 
         function find(item, name) { return findChild(item, name) }
 
-        function signIn() {
-            verify(testServer.up, "reference server")
-            if (!AuthManager.isAuthenticated)
-                AuthManager.login(testServer.email, testServer.password)
-            tryVerify(() => AuthManager.isAuthenticated, 10000)
-        }
-
         function init() {
             LanguageManager.language = "ru"
         }
@@ -64,7 +57,7 @@ Item {
         }
 
         function test_loadingThenListThenSearch() {
-            signIn()
+            verify(testServer.signIn())
             const page = createTemporaryObject(pageComponent, root)
             // Nothing listed yet: progress, not the empty state.
             verify(find(page, "loadingState").visible)
@@ -104,7 +97,7 @@ Item {
         }
 
         function test_hidingAndShowingLoadsAgain() {
-            signIn()
+            verify(testServer.signIn())
             const page = createTemporaryObject(pageComponent, root)
             tryVerify(() => page.model.count === 4, 10000)
             page.visible = false

@@ -40,21 +40,15 @@ Item {
             compare(button.enabled, false)
             compare(button.opacity, 0.5)
 
-            view.email = "a@b.example"
+            find("emailField").forceActiveFocus()
+            keyClick("a"); keyClick("@"); keyClick("b")
+            compare(view.email, "a@b")
             compare(button.enabled, false)
             compare(button.opacity, 0.5)
 
             view.password = "x"
             compare(button.enabled, true)
             compare(button.opacity, 1.0)
-        }
-
-        function test_typingFillsTheFields() {
-            const field = find("emailField")
-            field.forceActiveFocus()
-            keyClick("a"); keyClick("@"); keyClick("b")
-            compare(view.email, "a@b")
-            compare(find("signInButton").enabled, false)
         }
 
         function test_eyeTogglesMaskingOnly() {

@@ -26,16 +26,8 @@ Item {
 
         property var view
 
-        function signIn() {
-            if (AuthManager.isAuthenticated)
-                return
-            verify(testServer.up)
-            AuthManager.login(testServer.email, testServer.password)
-            tryVerify(() => AuthManager.isAuthenticated, 10000)
-        }
-
         function cleanup() {
-            signIn()
+            verify(testServer.signIn())
         }
 
         function find(name) { return findChild(view, name) }
@@ -56,7 +48,7 @@ Item {
         }
 
         function showList() {
-            signIn()
+            verify(testServer.signIn())
             view = createTemporaryObject(listComponent, root)
             verify(view)
             // The first load shows the loading state at once.
@@ -129,7 +121,7 @@ Item {
             compare(find("errorText").text, data.error)
             compare(find("title").text, data.title)
             verify(!find("conversationList").visible)
-            signIn()
+            verify(testServer.signIn())
             mouseClick(find("retryButton"))
             tryVerify(() => find("conversationList").visible, 10000)
             verify(!find("errorState").visible)

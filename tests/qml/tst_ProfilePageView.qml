@@ -22,13 +22,6 @@ Item {
 
         function find(item, name) { return findChild(item, name) }
 
-        function signIn() {
-            verify(testServer.up, "reference server")
-            if (!AuthManager.isAuthenticated)
-                AuthManager.login(testServer.email, testServer.password)
-            tryVerify(() => AuthManager.isAuthenticated, 10000)
-        }
-
         function rowTitle(page, i) { return find(find(page, "profileRow" + i), "rowTitle").text }
 
         function init() { LanguageManager.language = "ru" }
@@ -50,7 +43,7 @@ Item {
             compare(retry.text, "Повторить")
             verify(!find(page, "profileView").visible)
 
-            signIn()
+            verify(testServer.signIn())
             mouseClick(retry)
             tryVerify(() => find(page, "profileView").visible, 10000)
             verify(!error.visible)
@@ -60,7 +53,7 @@ Item {
         }
 
         function test_languageRelabelsTheTableWithoutReloading() {
-            signIn()
+            verify(testServer.signIn())
             const page = createTemporaryObject(pageComponent, root)
             tryVerify(() => find(page, "profileView").visible, 10000)
             compare(rowTitle(page, 3), "Город")
@@ -81,7 +74,7 @@ Item {
         }
 
         function test_logoutSignsOutAtOnce() {
-            signIn()
+            verify(testServer.signIn())
             const page = createTemporaryObject(pageComponent, root)
             mouseClick(find(page, "logoutButton"))
             verify(!AuthManager.isAuthenticated)
