@@ -48,23 +48,13 @@ Item {
 
         function shiftEnter() { keyClick(Qt.Key_Return, Qt.ShiftModifier) }
 
-        function test_enterSendsWithoutBreakingTheLine() {
-            type("hello")
-            compare(composer.message, "hello")
-            verify(composer.canSend)
-            keyClick(Qt.Key_Return)
-            compare(composer.sends, 1)
-            compare(composer.hostText, "hello")
-            keyClick(Qt.Key_Enter, Qt.KeypadModifier)
-            compare(composer.sends, 2)
-        }
-
-        // Enter and the send button follow the send rule (its cases are in tests/messaging); Enter with
-        // nothing to send leaves the text as it is.
+        // Enter (also the keypad's) and the send button follow the send rule (its cases are in
+        // tests/messaging); Enter never breaks the line, and with nothing to send leaves the text as it is.
         function test_enterFollowsCanSend_data() {
             const file = (status) => ({ id: "1", name: "a.pdf", size: 10, mimeType: "application/pdf", uploadStatus: status })
             return [
                 { tag: "russian text", text: "Привет, как дела?", attachment: null, sending: false, can: true },
+                { tag: "keypad Enter", text: "hello", attachment: null, sending: false, can: true, keypad: true },
                 { tag: "blanks", text: "   ", attachment: null, sending: false, can: false },
                 { tag: "already sending", text: "hi", attachment: null, sending: true, can: false },
                 { tag: "uploading, no text", text: "", attachment: file("uploading"), sending: false, can: true },
@@ -78,7 +68,7 @@ Item {
             composer.attachedFile = data.attachment
             composer.isSending = data.sending
             compare(findChild(composer, "sendButton").enabled, data.can)
-            keyClick(Qt.Key_Return)
+            keyClick(data.keypad ? Qt.Key_Enter : Qt.Key_Return, data.keypad ? Qt.KeypadModifier : Qt.NoModifier)
             compare(composer.sends, data.can ? 1 : 0)
             compare(composer.hostText, data.text)
         }
