@@ -126,7 +126,7 @@ private slots:
             + ", senderId=" + first.senderId + ", content=" + first.content.left(30) + "...";
         QVERIFY(logged(firstLine));
 
-        // An unchanged poll writes every line again (that it keeps every row is tst_ChatView's test).
+        // An unchanged poll writes every line again (that it keeps every row is the chat screen's test in tests/qml).
         m_log.clear();
         QCoro::waitFor(anna->loadMessages(false));
         QCOMPARE(m_log.size(), shown + 2);
@@ -449,7 +449,7 @@ private slots:
         QVERIFY(loggedStart("Error sending message: "));
     }
 
-    // A send without a token is the Qt Quick test's (tst_ChatView: test_failedSendNotice).
+    // A send without a token is the Qt Quick test's (tests/qml, ChatView: test_failedSendNotice).
     void noTokenAtLoad()
     {
         auto anna = chat(m_anna, m_boris.id, []() -> std::optional<QString> { return std::nullopt; });
