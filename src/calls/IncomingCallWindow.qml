@@ -103,8 +103,10 @@ Window {
             Accessible.name: text
             Layout.alignment: Qt.AlignHCenter
             Layout.topMargin: 16 // clear of the rings at their widest
-            text: window.call.callerName || "Unknown"
+            Layout.maximumWidth: window.width - 48
+            text: TextStart.oneLine(window.call.callerName || "Unknown")
             textFormat: Text.PlainText
+            elide: Text.ElideRight
             font.pixelSize: 22
             font.weight: Font.DemiBold
             color: window.colors.foreground

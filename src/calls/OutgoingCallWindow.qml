@@ -189,7 +189,9 @@ Window {
         Text {
             Layout.alignment: Qt.AlignHCenter
             Layout.topMargin: 16 // clear of the rings at their widest
-            text: window.controller.displayName(window.friendData)
+            Layout.maximumWidth: window.width - 48
+            text: TextStart.oneLine(window.controller.displayName(window.friendData))
+            elide: Text.ElideRight
             Accessible.role: Accessible.Heading
             Accessible.name: text
             textFormat: Text.PlainText

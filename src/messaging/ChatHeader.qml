@@ -57,7 +57,7 @@ Rectangle {
             Accessible.role: Accessible.Heading
             Accessible.name: text
             Layout.fillWidth: true
-            text: header.title
+            text: TextStart.oneLine(header.title)
             textFormat: Text.PlainText
             elide: Text.ElideRight
             font.pixelSize: 15

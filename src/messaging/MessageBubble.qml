@@ -26,6 +26,11 @@ Item {
     readonly property color ink: "#171717"
     // Who wrote a friend's message, for screen readers; own messages read as "Вы"/"You".
     property string senderName
+    // A long text shows its start until the member asks for the rest: laying out 64 KiB at once
+    // holds the window up for longer than a frame.
+    readonly property int shownLength: 4000
+    property bool expanded: false
+    readonly property bool collapsed: !expanded && bodyText.length > shownLength
     function tr(ru, en) { return language === "en" ? en : ru }
 
     Accessible.role: Accessible.ListItem
@@ -95,7 +100,7 @@ Item {
                 Layout.fillWidth: true
                 Layout.maximumWidth: bubble.width * 0.75 - 24
                 Layout.alignment: bubble.isMine ? Qt.AlignRight : Qt.AlignLeft
-                text: bubble.bodyText
+                text: bubble.collapsed ? TextStart.upTo(bubble.bodyText, bubble.shownLength) : bubble.bodyText
                 textFormat: TextEdit.PlainText
                 readOnly: true
                 selectByMouse: true
@@ -106,6 +111,30 @@ Item {
                 color: bubble.ink
                 selectionColor: "#93C5FD"
                 selectedTextColor: bubble.ink
+            }
+            Loader {
+                active: bubble.collapsed
+                visible: active
+                Layout.alignment: bubble.isMine ? Qt.AlignRight : Qt.AlignLeft
+                sourceComponent: Text {
+                    objectName: "showMoreButton"
+                    text: bubble.tr("Показать полностью", "Show more")
+                    textFormat: Text.PlainText
+                    font.pixelSize: 13
+                    font.weight: Font.Medium
+                    font.underline: showMoreHover.hovered
+                    color: "#2563EB"
+                    activeFocusOnTab: true
+                    Accessible.role: Accessible.Button
+                    Accessible.name: text
+                    Accessible.onPressAction: bubble.expanded = true
+                    // From the keyboard, focus goes on to the text that takes this button's place.
+                    Keys.onSpacePressed: { bubble.expanded = true; textEdit.forceActiveFocus() }
+                    Keys.onReturnPressed: { bubble.expanded = true; textEdit.forceActiveFocus() }
+                    FocusRing { offset: 2; radius: 4 }
+                    HoverHandler { id: showMoreHover; cursorShape: Qt.PointingHandCursor }
+                    TapHandler { onTapped: bubble.expanded = true }
+                }
             }
             RowLayout {
                 Layout.alignment: bubble.isMine ? Qt.AlignRight : Qt.AlignLeft

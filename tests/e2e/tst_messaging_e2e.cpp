@@ -126,7 +126,7 @@ private slots:
             + ", senderId=" + first.senderId + ", content=" + first.content.left(30) + "...";
         QVERIFY(logged(firstLine));
 
-        // An unchanged poll writes every line again (that it keeps every row is tst_ChatView's test).
+        // An unchanged poll writes every line again (that it keeps every row is the chat screen's test in tests/qml).
         m_log.clear();
         QCoro::waitFor(anna->loadMessages(false));
         QCOMPARE(m_log.size(), shown + 2);
@@ -355,10 +355,30 @@ private slots:
         QVERIFY(loggedStart("[ChatView] ❌ Error getting file attributes: "));
     }
 
-    // Send while the upload runs: the send waits and then carries the file.
+    // Send while the upload runs: the send waits, then carries the file. An upload that is refused or
+    // never answers sends nothing and keeps text and attachment; a retry uploads, and a late answer for
+    // a removed attachment lands nowhere.
+    void sendWaitsForTheUpload_data()
+    {
+        QTest::addColumn<QString>("upload");
+        QTest::newRow("uploads") << "uploads";
+        QTest::newRow("refused") << "refused";
+        QTest::newRow("never answers") << "never answers";
+    }
     void sendWaitsForTheUpload()
     {
-        auto anna = chat(m_anna, m_boris.id);
+        QFETCH(QString, upload);
+        QString token = upload == "refused" ? QStringLiteral("expired-token") : m_anna.token;
+        auto anna = chat(m_anna, m_boris.id, [&token]() -> std::optional<QString> { return token; });
+        QTcpServer silent;
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        APIClient silentApi(QStringLiteral("http://127.0.0.1:%1").arg(silent.serverPort()));
+        silentApi.setDeadlineForTesting(5s);
+        if (upload == "never answers") {
+            anna->setApiForTesting(&silentApi);
+            anna->setIntervalsForTesting(10ms, 1ms);
+        }
+        QSignalSpy uploaded(anna.get(), &ChatController::uploadFinished);
         anna->attachPath(writeFile("wait.pdf", 200000));
         anna->setNewMessage(QStringLiteral("with a file"));
         QSignalSpy sent(anna.get(), &ChatController::sendFinished);
@@ -367,64 +387,33 @@ private slots:
         QVERIFY(anna->isSending());
         QCOMPARE(anna->newMessage(), QStringLiteral("with a file"));
         QVERIFY(sent.wait(20000));
-        QCOMPARE(sent.first().first().toBool(), true);
-        const Message &last = anna->messages()->messages().last();
-        QCOMPARE(last.content, QStringLiteral("with a file"));
-        QVERIFY(last.attachmentUrl.has_value());
-        QCOMPARE(last.attachmentType, std::optional<QString>(QStringLiteral("application/pdf")));
-    }
-
-    // The upload fails during the wait: nothing is sent, text and attachment stay; a retry then uploads.
-    void failedUploadDuringTheWaitKeepsEverything()
-    {
-        QString token = QStringLiteral("expired-token");
-        auto anna = chat(m_anna, m_boris.id, [&token]() -> std::optional<QString> { return token; });
-        QSignalSpy uploaded(anna.get(), &ChatController::uploadFinished);
-        anna->attachPath(writeFile("fail.txt", 100));
-        anna->setNewMessage(QStringLiteral("keep me"));
-        QSignalSpy sent(anna.get(), &ChatController::sendFinished);
-        anna->sendMessage();
-        QVERIFY(sent.wait(20000));
-        QCOMPARE(sent.first().first().toBool(), false);
+        QCOMPARE(sent.first().first().toBool(), upload == "uploads");
+        if (upload == "uploads") {
+            const Message &last = anna->messages()->messages().last();
+            QCOMPARE(last.content, QStringLiteral("with a file"));
+            QVERIFY(last.attachmentUrl.has_value());
+            QCOMPARE(last.attachmentType, std::optional<QString>(QStringLiteral("application/pdf")));
+            return;
+        }
         QVERIFY(logged("[ChatView] File upload failed or timed out"));
         QVERIFY(!loggedStart("[ChatView] Sending message"));
-        QCOMPARE(anna->newMessage(), QStringLiteral("keep me"));
-        QCOMPARE(::toString(anna->attachedFile()->uploadStatus), QStringLiteral("failed"));
-        QVERIFY(!anna->attachedFile()->uploadError.value_or(QString()).isEmpty());
+        QCOMPARE(anna->newMessage(), QStringLiteral("with a file"));
         QVERIFY(!anna->isSending());
-
-        token = m_anna.token;
-        anna->retryUpload();
-        QCOMPARE(::toString(anna->attachedFile()->uploadStatus), QStringLiteral("uploading"));
-        QVERIFY(!anna->attachedFile()->uploadError);
-        QVERIFY(uploaded.wait(10000));
-        QCOMPARE(::toString(anna->attachedFile()->uploadStatus), QStringLiteral("uploaded"));
-    }
-
-    // An upload that never answers: the send gives up after its waits and keeps everything.
-    void uploadThatNeverEndsTimesOut()
-    {
-        QTcpServer silent;
-        QVERIFY(silent.listen(QHostAddress::LocalHost));
-        APIClient silentApi(QStringLiteral("http://127.0.0.1:%1").arg(silent.serverPort()));
-        silentApi.setDeadlineForTesting(5s);
-        auto anna = chat(m_anna, m_boris.id);
-        anna->setApiForTesting(&silentApi);
-        anna->setIntervalsForTesting(10ms, 1ms);
-        anna->attachPath(writeFile("slow.txt", 100));
-        anna->setNewMessage(QStringLiteral("slow"));
-        QSignalSpy sent(anna.get(), &ChatController::sendFinished);
-        anna->sendMessage();
-        QVERIFY(sent.wait(20000));
-        QCOMPARE(sent.first().first().toBool(), false);
-        QVERIFY(logged("[ChatView] File upload failed or timed out"));
-        QCOMPARE(::toString(anna->attachedFile()->uploadStatus), QStringLiteral("uploading"));
-        QCOMPARE(anna->newMessage(), QStringLiteral("slow"));
-        // A result arriving after the attachment was removed lands nowhere.
-        anna->removeAttachment();
-        QSignalSpy uploaded(anna.get(), &ChatController::uploadFinished);
-        QVERIFY(uploaded.wait(20000));
-        QVERIFY(!anna->attachedFile());
+        if (upload == "refused") {
+            QCOMPARE(::toString(anna->attachedFile()->uploadStatus), QStringLiteral("failed"));
+            QVERIFY(!anna->attachedFile()->uploadError.value_or(QString()).isEmpty());
+            token = m_anna.token;
+            anna->retryUpload();
+            QCOMPARE(::toString(anna->attachedFile()->uploadStatus), QStringLiteral("uploading"));
+            QVERIFY(!anna->attachedFile()->uploadError);
+            QVERIFY(uploaded.wait(10000));
+            QCOMPARE(::toString(anna->attachedFile()->uploadStatus), QStringLiteral("uploaded"));
+        } else {
+            QCOMPARE(::toString(anna->attachedFile()->uploadStatus), QStringLiteral("uploading"));
+            anna->removeAttachment();
+            QVERIFY(uploaded.wait(20000));
+            QVERIFY(!anna->attachedFile());
+        }
     }
 
     void failedSendGivesTheTextBack_data()
@@ -460,7 +449,7 @@ private slots:
         QVERIFY(loggedStart("Error sending message: "));
     }
 
-    // A send without a token is the Qt Quick test's (tst_ChatView: test_failedSendNotice).
+    // A send without a token is the Qt Quick test's (tests/qml, ChatView: test_failedSendNotice).
     void noTokenAtLoad()
     {
         auto anna = chat(m_anna, m_boris.id, []() -> std::optional<QString> { return std::nullopt; });

@@ -5,9 +5,10 @@ import Orvane.Messaging.Composer
 
 Item {
     id: root
-    width: 640; height: 480
+    width: 640; height: 600
 
-    // The composer as the chat view hosts it: the host keeps the text and writes back every edit.
+    // The composer as the chat view hosts it: the host keeps the text and writes back every edit; its
+    // emoji picker opens above it.
     Component {
         id: composerComponent
         ChatInputView {
@@ -15,7 +16,7 @@ Item {
             property int sends: 0
             property int spellChecks: 0
             property int attaches: 0
-            y: 300
+            y: 400
             width: 500
             colors: AppColors.light
             language: "ru"
@@ -47,23 +48,13 @@ Item {
 
         function shiftEnter() { keyClick(Qt.Key_Return, Qt.ShiftModifier) }
 
-        function test_enterSendsWithoutBreakingTheLine() {
-            type("hello")
-            compare(composer.message, "hello")
-            verify(composer.canSend)
-            keyClick(Qt.Key_Return)
-            compare(composer.sends, 1)
-            compare(composer.hostText, "hello")
-            keyClick(Qt.Key_Enter, Qt.KeypadModifier)
-            compare(composer.sends, 2)
-        }
-
-        // Enter and the send button follow the send rule (its cases are in tests/messaging); Enter with
-        // nothing to send leaves the text as it is.
+        // Enter (also the keypad's) and the send button follow the send rule (its cases are in
+        // tests/messaging); Enter never breaks the line, and with nothing to send leaves the text as it is.
         function test_enterFollowsCanSend_data() {
             const file = (status) => ({ id: "1", name: "a.pdf", size: 10, mimeType: "application/pdf", uploadStatus: status })
             return [
                 { tag: "russian text", text: "Привет, как дела?", attachment: null, sending: false, can: true },
+                { tag: "keypad Enter", text: "hello", attachment: null, sending: false, can: true, keypad: true },
                 { tag: "blanks", text: "   ", attachment: null, sending: false, can: false },
                 { tag: "already sending", text: "hi", attachment: null, sending: true, can: false },
                 { tag: "uploading, no text", text: "", attachment: file("uploading"), sending: false, can: true },
@@ -77,7 +68,7 @@ Item {
             composer.attachedFile = data.attachment
             composer.isSending = data.sending
             compare(findChild(composer, "sendButton").enabled, data.can)
-            keyClick(Qt.Key_Return)
+            keyClick(data.keypad ? Qt.Key_Enter : Qt.Key_Return, data.keypad ? Qt.KeypadModifier : Qt.NoModifier)
             compare(composer.sends, data.can ? 1 : 0)
             compare(composer.hostText, data.text)
         }
@@ -177,6 +168,99 @@ Item {
             keyClick(Qt.Key_Z, Qt.ControlModifier)
             compare(area.text, "")
             compare(composer.hostText, "")
+        }
+    }
+
+    TestCase {
+        name: "EmojiPicker"
+        when: windowShown
+
+        property var composer
+        property var button
+
+        function init() {
+            composer = createTemporaryObject(composerComponent, root)
+            verify(composer)
+            button = composer.emojiButton
+        }
+
+        function openPicker() {
+            mouseClick(findChild(button, "emojiButton"))
+            verify(button.showPicker)
+            tryVerify(() => button.pickerView.visible && button.pickerView.width > 0)
+        }
+
+        // The tab row scrolls: bring the tab into view, as a member would, before clicking it.
+        function tab(key) {
+            const tabs = findChild(button.pickerView, "emojiTabs")
+            const keys = EmojiCatalog.categories.map(c => c.key)
+            tabs.positionViewAtIndex(keys.indexOf(key), ListView.Contain)
+            const item = findChild(button.pickerView, "emojiTab_" + key)
+            verify(item, "tab " + key)
+            return item
+        }
+
+        function cell(index) {
+            const item = findChild(button.pickerView, "emojiCell_" + index)
+            verify(item, "cell " + index)
+            return item
+        }
+
+        function test_pickAppendsAtTheEndAndCloses() {
+            composer.hostText = "Hello world"
+            composer.focusEditor()
+            composer.editorItem.textArea.cursorPosition = 5
+            openPicker()
+            compare(button.selectedCategory, "smileys")
+            compare(findChild(button.pickerView, "emojiGrid").width, 8 * 36)
+            mouseClick(cell(2))
+            compare(composer.hostText, "Hello world😄")
+            verify(!button.showPicker)
+            compare(composer.editorItem.textArea.text, "Hello world😄")
+            compare(composer.editorItem.textArea.cursorPosition, 5)
+        }
+
+        function test_sequenceIsInsertedWhole() {
+            openPicker()
+            mouseClick(tab("flags"))
+            mouseClick(cell(4))
+            compare(composer.hostText, "🏳️\u200D🌈")
+        }
+
+        function test_reopensOnTheLastCategory() {
+            openPicker()
+            mouseClick(tab("flags"))
+            compare(button.selectedCategory, "flags")
+            verify(tab("flags").selected)
+            mouseClick(cell(0))
+            verify(!button.showPicker)
+
+            openPicker()
+            compare(button.selectedCategory, "flags")
+            // The remembered tab is in view without scrolling the row.
+            verify(findChild(button.pickerView, "emojiTab_flags").selected)
+            verify(!tab("smileys").selected)
+            compare(cell(0).modelData, "🏳️")
+
+            // A new composer starts on smileys again.
+            composer = createTemporaryObject(composerComponent, root)
+            button = composer.emojiButton
+            openPicker()
+            compare(button.selectedCategory, "smileys")
+            compare(cell(0).modelData, "😀")
+        }
+
+        function test_clickOutsideClosesWithoutChoice() {
+            composer.hostText = "x"
+            openPicker()
+            mouseClick(root, 620, 20)
+            tryVerify(() => !button.showPicker)
+            compare(composer.hostText, "x")
+            // The button toggles it open and shut.
+            openPicker()
+            mouseClick(findChild(button, "emojiButton"))
+            verify(!button.showPicker)
+            compare(composer.hostText, "x")
         }
     }
 }

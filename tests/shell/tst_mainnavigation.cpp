@@ -4,7 +4,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
-// What the sections do to an open chat is checked through the window (tst_AuthenticatedView); here, the
+// What the sections do to an open chat is checked through the window (tests/qml, AuthenticatedView); here, the
 // chat's friend as the chat pane receives it, and the stored column state.
 class TestMainNavigation : public QObject
 {

@@ -3,9 +3,10 @@ import QtTest
 import Orvane.Session
 import Orvane.Messaging
 
+// The conversation list and the open chat.
 Item {
     id: root
-    width: 700; height: 600
+    width: 700; height: 700
 
     ConversationListModel { id: conversations }
 
@@ -57,16 +58,8 @@ Item {
         property var view
         property var boris: null
 
-        function signIn() {
-            if (!AuthManager.isAuthenticated) {
-                AuthManager.login(testServer.email, testServer.password)
-                tryVerify(() => AuthManager.isAuthenticated, 10000)
-            }
-        }
-
         function initTestCase() {
-            verify(testServer.up)
-            signIn()
+            verify(testServer.signIn())
             conversations.reload()
             tryVerify(() => conversations.state === ConversationListModel.List, 10000)
             for (let i = 0; i < conversations.count; ++i) {
@@ -77,7 +70,7 @@ Item {
             verify(boris)
         }
 
-        function init() { signIn() }
+        function init() { verify(testServer.signIn()) }
 
         function find(name) { return findChild(view, name) }
 
@@ -105,18 +98,14 @@ Item {
                 && last.y + last.height <= list.contentY + list.height + 0.5
         }
 
-        function sendAndWait(list, text) {
-            const before = list.count
-            view.controller.newMessage = text
-            view.controller.sendMessage()
-            tryCompare(list, "count", before + 1, 10000)
-        }
-
         // The newest message is a download card, whose row settles its height after the first layout: the
-        // chat still opens with all of it in sight, and keeps the end there when the pane shrinks or grows.
+        // chat still opens with all of it in sight, and keeps the end there when the pane shrinks or grows
+        // or a card is sent.
         function test_opensAtTheNewestMessage() {
             let list = openChat()
-            sendAndWait(list, "Отчёт: https://content.theorvane.example/files/1733480000-ab12cd-report.pdf")
+            view.controller.newMessage = "Отчёт: https://content.theorvane.example/files/1733480000-ab12cd-report.pdf"
+            view.controller.sendMessage()
+            tryCompare(list, "count", list.count + 1, 10000)
             view.destroy()
             list = openChat()
             compare(list.itemAtIndex(list.count - 1).cardKind, "download")
@@ -125,13 +114,27 @@ Item {
             verify(lastMessageInSight(list))
 
             // The attachment preview takes room from the list: the card stays above it.
-            view.controller.fileSelected(Qt.resolvedUrl("tst_ChatView.qml"))
+            view.controller.fileSelected(Qt.resolvedUrl("tst_MessagingScreens.qml"))
             tryVerify(() => find("attachmentPreview").visible, 5000)
             tryVerify(() => lastMessageInSight(list), 3000)
             view.controller.removeAttachment()
 
-            // A new card arriving at the end is shown whole as well.
-            sendAndWait(list, "https://content.theorvane.example/files/1733480001-cd34ef-plan.pdf")
+            // A card sent with Enter in the composer, even from the top: the composer empties and the
+            // card is shown whole at the end.
+            list.positionViewAtBeginning()
+            verify(!list.atYEnd)
+            const composer = find("composer")
+            composer.focusEditor()
+            tryVerify(() => composer.editorItem.textArea.activeFocus)
+            const link = "https://content.theorvane.example/files/1733480001-cd34ef-plan.pdf"
+            for (const c of link)
+                keyClick(c)
+            compare(view.controller.newMessage, link)
+            const before = list.count
+            keyClick(Qt.Key_Return)
+            tryCompare(list, "count", before + 1, 10000)
+            compare(view.controller.newMessage, "")
+            compare(composer.message, "")
             tryVerify(() => lastMessageInSight(list) && !list.moving, 3000)
             wait(300)
             verify(lastMessageInSight(list))
@@ -154,27 +157,7 @@ Item {
             verify(list.itemAtIndex(0) === first)
         }
 
-        // Enter in the composer sends through the controller; the composer empties and the list
-        // scrolls to the new message, even from the top.
-        function test_enterInTheComposerSends() {
-            const list = openChat()
-            const before = list.count
-            list.positionViewAtBeginning()
-            verify(!list.atYEnd)
-            const composer = find("composer")
-            composer.focusEditor()
-            tryVerify(() => composer.editorItem.textArea.activeFocus)
-            for (const c of "hello from the chat")
-                keyClick(c)
-            compare(view.controller.newMessage, "hello from the chat")
-            keyClick(Qt.Key_Return)
-            tryCompare(list, "count", before + 1, 10000)
-            compare(view.controller.newMessage, "")
-            compare(composer.message, "")
-            tryVerify(() => list.atYEnd, 5000)
-        }
-
-        // The spelling button corrects the text and says so; Ctrl+Z brings back what was there.
+        // The spelling button corrects the text and says so (undoing an outside change is tst_Composer's).
         function test_spellingCorrectionUndoes() {
             openChat()
             const composer = find("composer")
@@ -182,10 +165,6 @@ Item {
             mouseClick(findChild(composer, "spellCheckButton"))
             tryCompare(view.controller, "newMessage", "Привет, как дела.", 10000)
             tryCompare(find("spellingNotice"), "text", "Орфография исправлена")
-            composer.focusEditor()
-            tryVerify(() => composer.editorItem.textArea.activeFocus)
-            keyClick(Qt.Key_Z, Qt.ControlModifier)
-            compare(view.controller.newMessage, "привет ,как дела")
         }
 
         function test_failedSendNotice() {
@@ -203,6 +182,8 @@ Item {
             return [
                 { tag: "text, mine, unread", props: { bodyText: "Привет" }, text: true, download: false, unavailable: false, readIcon: "checkmark" },
                 { tag: "read", props: { bodyText: "x", isRead: true }, text: true, download: false, unavailable: false, readIcon: "checkmark.circle.fill" },
+                // The start is shown, never half a surrogate pair; the rest on request.
+                { tag: "long", props: { bodyText: "x".repeat(3999) + "😀" + "y".repeat(1000) }, text: true, download: false, unavailable: false, readIcon: "checkmark" },
                 { tag: "friend's has no mark", props: { bodyText: "x", isMine: false }, text: true, download: false, unavailable: false, readIcon: "" },
                 { tag: "download card", props: { cardKind: "download", cardUrl: "https://content.theorvane.example/files/1-2-a.pdf", cardName: "a.pdf" }, text: false, download: true, unavailable: false, readIcon: "checkmark" },
                 { tag: "unavailable card", props: { cardKind: "unavailable", cardName: "report.pdf", isMine: false }, text: false, download: false, unavailable: true, readIcon: "" },
@@ -222,6 +203,14 @@ Item {
             if (data.text) {
                 const text = findChild(bubble, "messageText")
                 verify(text.selectByMouse && text.readOnly)
+                const more = findChild(bubble, "showMoreButton")
+                compare(more !== null, data.props.bodyText.length > 4000)
+                if (more) {
+                    compare(text.text, "x".repeat(3999))
+                    more.forceActiveFocus()
+                    keyClick(Qt.Key_Space)
+                    verify(text.activeFocus)
+                }
                 text.selectAll()
                 compare(text.selectedText, data.props.bodyText)
             }
@@ -261,5 +250,126 @@ Item {
     Component {
         id: signalSpy
         SignalSpy {}
+    }
+
+    Component {
+        id: listComponent
+        MessagesListView {
+            property var chosen: null
+            property int friendsRequests: 0
+            anchors.fill: parent
+            colors: AppColors.light
+            language: "ru"
+            onConversationSelected: (conversation) => chosen = conversation
+            onNavigateToFriends: friendsRequests++
+        }
+    }
+
+    TestCase {
+        name: "MessagesListView"
+        when: windowShown
+
+        property var view
+
+        function cleanup() {
+            verify(testServer.signIn())
+        }
+
+        function find(name) { return findChild(view, name) }
+
+        function rowNamed(name) {
+            const list = find("conversationList")
+            for (let i = 0; i < list.count; ++i) {
+                const item = list.itemAtIndex(i)
+                if (item && item.displayName === name)
+                    return item
+            }
+            return null
+        }
+
+        function waitRow(name) {
+            tryVerify(() => rowNamed(name) !== null, 5000)
+            return rowNamed(name)
+        }
+
+        function showList() {
+            verify(testServer.signIn())
+            view = createTemporaryObject(listComponent, root)
+            verify(view)
+            // The first load shows the loading state at once.
+            verify(find("loadingState").visible)
+            tryVerify(() => view.conversations.state === ConversationListModel.List, 10000)
+            verify(find("conversationList").visible)
+            verify(!find("loadingState").visible)
+        }
+
+        function test_loadsIntoRows() {
+            showList()
+            const list = find("conversationList")
+            verify(list.count >= 6)
+            const boris = waitRow("Борис Иванов")
+            verify(findChild(boris, "timeText").text.length > 0)
+            compare(findChild(boris, "previewText").font.italic, false)
+            // Sofia is a friend without messages.
+            const sofia = rowNamed("Софья Волкова")
+            verify(sofia)
+            compare(findChild(sofia, "previewText").text, "Нет сообщений")
+            verify(findChild(sofia, "previewText").font.italic)
+            verify(!findChild(sofia, "unreadBadge").visible)
+        }
+
+        // The search rules are checked on the model; here, a search without matches is an empty list,
+        // not the empty state.
+        function test_searchWithoutMatchesIsNoEmptyState() {
+            showList()
+            find("searchField").text = "nothing-like-this"
+            tryCompare(find("conversationList"), "count", 0)
+            verify(!find("emptyState").visible)
+        }
+
+        function test_rowTapHandsTheConversationToTheHost() {
+            showList()
+            const row = waitRow("Борис Иванов")
+            mouseClick(row)
+            verify(view.chosen)
+            compare(view.chosen.participant.name, "Борис")
+            verify(view.chosen.id.length > 0)
+            verify(view.chosen.unreadCount !== undefined)
+            compare(row.isSelected, false) // the host owns the selection
+            view.selectedConversation = view.chosen
+            verify(row.isSelected)
+            mouseClick(find("newMessageButton"))
+            compare(view.friendsRequests, 1)
+        }
+
+        function test_selectionByFriendId() {
+            showList()
+            const row = waitRow("John Carter")
+            verify(!row.isSelected)
+            view.selectedFriendId = row.participantId
+            verify(row.isSelected)
+            verify(!rowNamed("Борис Иванов").isSelected)
+        }
+
+        // Signed out: the error in the page's language; Retry after signing in shows the list.
+        function test_errorStateAndRetry_data() {
+            return [
+                { tag: "ru", language: "ru", error: "Токен не найден", title: "Сообщения" },
+                { tag: "en", language: "en", error: "Token not found", title: "Messages" },
+            ]
+        }
+
+        function test_errorStateAndRetry(data) {
+            AuthManager.logout()
+            view = createTemporaryObject(listComponent, root, { language: data.language })
+            tryVerify(() => find("errorState").visible, 10000)
+            compare(find("errorText").text, data.error)
+            compare(find("title").text, data.title)
+            verify(!find("conversationList").visible)
+            verify(testServer.signIn())
+            mouseClick(find("retryButton"))
+            tryVerify(() => find("conversationList").visible, 10000)
+            verify(!find("errorState").visible)
+        }
     }
 }
