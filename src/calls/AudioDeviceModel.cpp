@@ -248,10 +248,18 @@ void AudioDeviceModel::stop()
     if (!m_watch)
         return;
     m_watch->models.removeOne(this);
-    // A chooser may hide in answer to the watch's own news: the watch goes after that step.
-    if (QCoreApplication::instance())
-        QMetaObject::invokeMethod(QCoreApplication::instance(), [watch = std::move(m_watch)] {}, Qt::QueuedConnection);
-    m_watch.reset();
+    // A chooser may hide in answer to the watch's own news: the watch goes after that step. It is
+    // held here, not by the posted step: an application ending with the step unsent would destroy
+    // the watch inside Qt's clean-up of its event queue, while the watch's start still posts to it.
+    static std::shared_ptr<Watch> lingering;
+    lingering = std::move(m_watch);
+    if (QCoreApplication::instance()) {
+        static const bool releasedAtExit = (qAddPostRoutine([] { lingering.reset(); }), true);
+        Q_UNUSED(releasedAtExit)
+        QMetaObject::invokeMethod(QCoreApplication::instance(), [] { lingering.reset(); }, Qt::QueuedConnection);
+    } else {
+        lingering.reset();
+    }
     if (m_loaded) {
         m_loaded = false;
         emit loadedChanged();
