@@ -17,7 +17,7 @@
 #include "WebRTCManager.h"
 
 #ifdef ORVANE_BENCH_FAULTS
-#include "CallFaultScene.h"
+#include "CallTest.h"
 #include "ReferenceServer.h"
 
 #include <QCoro/QCoroTask>
@@ -180,7 +180,7 @@ bool faultFigures(FILE *figures)
     ReferenceServer server;
     if (!server.start())
         return false;
-    CallTest::CallFaultScene scene(server.serverUrl(), nullptr, false);
+    CallTest::CallScene scene(server.serverUrl(), nullptr, false);
     if (!scene.signIn({QStringLiteral("anna"), QStringLiteral("boris")}))
         return false;
     CallTest::Person &anna = scene.person(QStringLiteral("anna"));

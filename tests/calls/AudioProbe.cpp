@@ -1,5 +1,7 @@
 #include "AudioProbe.h"
 
+#include <QTest>
+
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
 
@@ -15,6 +17,20 @@ QString AudioProbe::sinkDescription(const char *name)
 AudioProbe::~AudioProbe()
 {
     detach();
+    if (m_own) {
+        gst_element_set_state(m_own, GST_STATE_NULL);
+        gst_object_unref(m_own);
+    }
+}
+
+bool AudioProbe::play(const QString &description)
+{
+    m_own = gst_parse_launch(description.toUtf8().constData(), nullptr);
+    if (!m_own)
+        return false;
+    gst_object_ref_sink(m_own);
+    attach(m_own);
+    return gst_element_set_state(m_own, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE;
 }
 
 bool AudioProbe::attach(GstElement *pipeline, const char *name)
@@ -56,23 +72,21 @@ void AudioProbe::detach()
     m_sink = nullptr;
 }
 
-void AudioProbe::clear()
+std::vector<float> AudioProbe::next(int ms, int timeoutMs)
 {
+    const size_t wanted = size_t(Rate) * size_t(ms) / 1000;
+    {
+        std::lock_guard lock(m_mutex);
+        m_samples.clear();
+    }
+    auto arrived = [&] {
+        std::lock_guard lock(m_mutex);
+        return m_samples.size() >= wanted;
+    };
+    if (!QTest::qWaitFor(arrived, timeoutMs))
+        return {};
     std::lock_guard lock(m_mutex);
-    m_samples.clear();
-}
-
-size_t AudioProbe::sampleCount() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_samples.size();
-}
-
-std::vector<float> AudioProbe::lastSamples(size_t count) const
-{
-    std::lock_guard lock(m_mutex);
-    count = std::min(count, m_samples.size());
-    return {m_samples.end() - std::ptrdiff_t(count), m_samples.end()};
+    return {m_samples.end() - std::ptrdiff_t(wanted), m_samples.end()};
 }
 
 double AudioProbe::rmsDbfs(const std::vector<float> &samples)

@@ -1,12 +1,15 @@
 // Calls in a person's real day, one row per fault: members' whole call stacks (call
 // windows, call manager, media) signed in to the reference server on 127.0.0.1, each through a
-// loopback relay that can hold or lose its signalling and delay or black-hole the media. After
-// every row both sides are idle, the server holds no live call, no pipeline is alive and the
-// process has no capture stream open.
-#include "CallFaultScene.h"
+// loopback relay that can hold or lose its signalling and black-hole the media. On the test
+// session's sound server Anna and Boris talk through the production elements, Boris on the devices
+// chosen in his settings. After every row both sides are idle, the server holds no live call, no
+// pipeline is alive and the process has no capture stream open.
+#include "CallTest.h"
 
+#include "AppPalette.h"
 #include "CallStateManager.h"
 #include "ReferenceServer.h"
+#include "ThemeManager.h"
 
 #include <QProcess>
 #include <QQmlEngine>
@@ -36,6 +39,7 @@ enum class Fault {
     TitleBarCloseRinging,   // DESIGN F2: declines
     TitleBarCloseAnswering, // fault 5
     MuteThenNextCall,       // fault 1
+    CalleeBusyThenNoAnswer,
 };
 
 constexpr int Target = 15000; // peer gone at the network level → survivor idle
@@ -59,10 +63,15 @@ QObject *find(QQuickWindow *window, const char *name)
     return window ? window->findChild<QObject *>(name) : nullptr;
 }
 
+bool shown(QQuickWindow *window, const char *name)
+{
+    QObject *item = find(window, name);
+    return item && item->property("visible").toBool();
+}
+
 bool click(QQuickWindow *window, const char *name)
 {
-    QObject *button = find(window, name);
-    return button && button->property("visible").toBool() && QMetaObject::invokeMethod(button, "clicked");
+    return shown(window, name) && QMetaObject::invokeMethod(find(window, name), "clicked");
 }
 
 } // namespace
@@ -74,7 +83,7 @@ class TestCallFaults : public QObject
     QTemporaryDir m_dir;
     ReferenceServer m_server;
     std::unique_ptr<QQmlEngine> m_engine;
-    std::unique_ptr<CallFaultScene> m_scene;
+    std::unique_ptr<CallScene> m_scene;
     bool m_pulse = false;
 
     Person &anna() { return m_scene->person(QStringLiteral("anna")); }
@@ -94,7 +103,8 @@ class TestCallFaults : public QObject
     {
         return click(callee.incoming(), "answerButton")
             && QTest::qWaitFor([&] { return callee.incoming() && callee.incoming()->property("answered").toBool(); },
-                               Wait);
+                               Wait)
+            && !callee.windows->isRingtonePlaying();
     }
 
     // A hangs up from whichever window it has; a window left showing a final state is closed.
@@ -140,7 +150,7 @@ private slots:
         QVERIFY2(m_server.start(), qPrintable(m_server.error()));
         m_engine = std::make_unique<QQmlEngine>();
         m_engine->addImportPath(QStringLiteral("qrc:/qt/qml"));
-        m_scene = std::make_unique<CallFaultScene>(m_server.serverUrl(), m_engine.get(), m_pulse);
+        m_scene = std::make_unique<CallScene>(m_server.serverUrl(), m_engine.get(), m_pulse);
         QVERIFY(m_scene->signIn({QStringLiteral("anna"), QStringLiteral("boris"), QStringLiteral("maria")}));
     }
 
@@ -159,6 +169,7 @@ private slots:
         QTest::newRow("title-bar close while ringing") << Fault::TitleBarCloseRinging;
         QTest::newRow("title-bar close during answering") << Fault::TitleBarCloseAnswering;
         QTest::newRow("mute in call 1, then call 2") << Fault::MuteThenNextCall;
+        QTest::newRow("callee busy, then no answer") << Fault::CalleeBusyThenNoAnswer;
     }
 
     void faults()
@@ -173,7 +184,28 @@ private slots:
             QVERIFY(ring(anna(), boris()));
             QVERIFY(answer(boris()));
             QVERIFY(m_scene->talking(anna(), boris()));
+            QVERIFY(!anna().windows->isRingbackPlaying());
+            QCOMPARE(CallStateManager::shared()->callState(), CallStateManager::Active);
+            if (m_pulse) {
+                // A speaker chosen during the call takes the call's sound along.
+                boris().settings->setSpeakerDevice(QString());
+                QVERIFY(silent(m_scene->ear(boris())));
+                boris().settings->setSpeakerDevice(QStringLiteral("speaker2"));
+                QVERIFY(hears(m_scene->ear(boris()), anna().tone));
+            }
+            // The gear shows the audio settings; both windows follow a theme change at once, frame included.
+            QVERIFY(click(anna().outgoing(), "settingsButton"));
+            QVERIFY(shown(anna().outgoing(), "settingsPanel"));
+            ThemeManager::shared().setMode(ThemeMode::Dark);
+            auto light = qScopeGuard([] { ThemeManager::shared().setMode(ThemeMode::Light); });
+            for (QQuickWindow *window : {anna().outgoing(), boris().incoming()}) {
+                QTRY_VERIFY(window->property("darkAppearance").toBool());
+                QCOMPARE(window->color(), AppPalette::dark().background);
+                QCOMPARE(find(window, "statusLine")->property("color").value<QColor>(), AppPalette::dark().mutedForeground);
+            }
             hangUp(anna());
+            // The callee's window shows the end, then closes by itself.
+            QTRY_VERIFY_WITH_TIMEOUT(boris().incoming() && boris().incoming()->property("callEnded").toBool(), Wait);
             break;
         }
         case Fault::PeerKilled:
@@ -289,15 +321,42 @@ private slots:
             QVERIFY(click(boris().incoming(), "muteButton"));
             QVERIFY(silent(m_scene->ear(boris())));
             QVERIFY(silent(m_scene->ear(anna())));
+            QVERIFY(click(anna().outgoing(), "speakerButton"));
+            QVERIFY(click(boris().incoming(), "speakerButton"));
             hangUp(anna());
             verifySettled(Wait);
-            // The next call starts with the microphones on, as both windows show.
+            // The next call starts with microphones and speakers on, as both windows show.
             QVERIFY(ring(anna(), boris()));
             QVERIFY(answer(boris()));
-            QVERIFY(!anna().outgoing()->property("isMuted").toBool());
-            QVERIFY(!boris().incoming()->property("isMuted").toBool());
+            for (QQuickWindow *window : {anna().outgoing(), boris().incoming()})
+                QVERIFY(!window->property("isMuted").toBool() && window->property("isSpeakerOn").toBool());
             QVERIFY(m_scene->talking(anna(), boris()));
             hangUp(boris());
+            break;
+        }
+        case Fault::CalleeBusyThenNoAnswer: {
+            // The window says why in its status line, offers only Close, and closes by itself.
+            auto status = [&] {
+                QObject *line = find(anna().outgoing(), "statusLine");
+                return line ? line->property("text").toString() : QString();
+            };
+            QVERIFY(QCoro::waitFor(boris().calls->initiateCall(maria().id)));
+            anna().windows->startCall(m_scene->friendMap(boris()));
+            QTRY_COMPARE_WITH_TIMEOUT(status(), QStringLiteral("Занят"), Wait);
+            QCOMPARE(CallStateManager::shared()->callState(), CallStateManager::Busy);
+            QVERIFY(shown(anna().outgoing(), "closeButton") && !shown(anna().outgoing(), "endButton"));
+            QVERIFY(!anna().windows->isRingbackPlaying());
+            QVERIFY(!anna().media->hasPeerConnection());
+            QCOMPARE(boris().calls->status(), CallManagerStatus::Ringing); // his own call is untouched
+            QTRY_VERIFY_WITH_TIMEOUT(!anna().outgoing(), Wait);
+            QCoro::waitFor(boris().calls->endCall());
+
+            anna().windows->startCall(m_scene->friendMap(boris()));
+            anna().outgoing()->setProperty("noAnswerTimeoutMs", 300);
+            QTRY_COMPARE_WITH_TIMEOUT(status(), QStringLiteral("Не отвечает"), Wait);
+            QVERIFY(shown(anna().outgoing(), "closeButton") && !anna().windows->isRingbackPlaying());
+            QTRY_VERIFY_WITH_TIMEOUT(!anna().outgoing(), Wait);
+            QVERIFY(!CallStateManager::shared()->isCallingFriend(boris().id));
             break;
         }
         }

@@ -1,6 +1,6 @@
 // The microphone test's meter, fed by a real capture pipeline with a test tone of known RMS.
 #include "MicrophoneMonitor.h"
-#include "OutputCapture.h"
+#include "CallTest.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -83,7 +83,7 @@ private slots:
         MediaConfig config;
         config.sourceDescription = source;
         MicrophoneMonitor monitor(config);
-        OutputCapture output;
+        CallTest::DiagnosticLines output;
         monitor.startMonitoring();
         // A device may fail only once the capture has begun: the monitor stops itself then.
         QTRY_VERIFY_WITH_TIMEOUT(!monitor.isRunning(), Wait);
