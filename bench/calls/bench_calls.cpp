@@ -187,18 +187,18 @@ bool faultFigures(FILE *figures)
     CallTest::Person &boris = scene.person(QStringLiteral("boris"));
     std::vector<double> vanished, stalled;
     for (int i = 0; i < 3; ++i) {
-        scene.media.setMode(UdpRelay::Pass);
+        scene.media.setBlackHole(false);
         if (!connectCall(anna, boris))
             return false;
         QElapsedTimer clock;
         clock.start();
-        scene.media.setMode(UdpRelay::BlackHole);
+        scene.media.setBlackHole(true);
         boris.http.hold();
         if (!waitFor([&] { return idle(anna); }, 30000))
             return false;
         vanished.push_back(double(clock.nsecsElapsed()) / 1e6);
         boris.http.release(false);
-        scene.media.setMode(UdpRelay::Pass);
+        scene.media.setBlackHole(false);
         if (!waitFor([&] { return idle(boris) && boris.calls->unansweredPostCount() == 0; }, 30000))
             return false;
 

@@ -104,11 +104,6 @@ Person::Person(const QString &serverUrl, UdpRelay *media, QQmlEngine *engine, co
     calls->startPolling();
 }
 
-Person::~Person()
-{
-    windows.reset();
-}
-
 QQuickWindow *Person::incoming() const
 {
     return windows ? qobject_cast<QQuickWindow *>(windows->incomingWindow()) : nullptr;
@@ -236,11 +231,6 @@ void CallScene::kill(const QString &name)
     p->media->close();
     m_dead.push_back(std::move(p));
     m_people.erase(name);
-}
-
-void CallScene::revive(const QString &name)
-{
-    add(name);
 }
 
 bool CallScene::noLiveCallOnServer()

@@ -90,7 +90,6 @@ struct Person : Line, Member
 {
     Person(const QString &serverUrl, UdpRelay *media, QQmlEngine *engine, const MediaConfig &config,
            QString memberId, QString memberToken, int frequency);
-    ~Person() override;
     QQuickWindow *incoming() const;
     QQuickWindow *outgoing() const;
     QString name;
@@ -119,7 +118,7 @@ public:
     AudioProbe &ear(Person &p);
     // Gone without a word (no end, no more packets or polls), and back as a fresh start.
     void kill(const QString &name);
-    void revive(const QString &name);
+    void revive(const QString &name) { add(name); }
     // Every call placed so far is over on the server.
     bool noLiveCallOnServer();
 
