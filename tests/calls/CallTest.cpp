@@ -185,7 +185,7 @@ QVariantMap CallScene::friendMap(const Person &p) const
     return {{"id", p.id}, {"name", p.name}, {"lastName", "Tester"}, {"username", p.name}, {"avatar", ""}};
 }
 
-bool CallScene::talking(Person &a, Person &b)
+bool CallScene::talking(Person &a, Person &b, bool aMuted)
 {
     const bool up = QTest::qWaitFor([&] {
         return a.calls->status() == CallManagerStatus::Active && b.calls->status() == CallManagerStatus::Active
@@ -212,7 +212,7 @@ bool CallScene::talking(Person &a, Person &b)
                 return false;
         }
     }
-    return hears(ear(a), b.tone) && hears(ear(b), a.tone);
+    return hears(ear(a), b.tone) && (aMuted ? silent(ear(b)) : hears(ear(b), a.tone));
 }
 
 AudioProbe &CallScene::ear(Person &p)

@@ -112,13 +112,17 @@ public:
     QList<Person *> people() const;
     QVariantMap friendMap(const Person &p) const;
 
-    // Both sides on a connected call, each hearing the other's tone.
-    bool talking(Person &a, Person &b);
+    // Both sides on a connected call, each hearing the other's tone (b hears silence while a is muted).
+    bool talking(Person &a, Person &b, bool aMuted = false);
     // What the person hears (on the sound server, a recording of the speaker's monitor).
     AudioProbe &ear(Person &p);
     // Gone without a word (no end, no more packets or polls), and back as a fresh start.
     void kill(const QString &name);
-    void revive(const QString &name) { add(name); }
+    void revive(const QString &name)
+    {
+        if (!m_people.count(name))
+            add(name);
+    }
     // Every call placed so far is over on the server.
     bool noLiveCallOnServer();
 

@@ -165,6 +165,16 @@ private slots:
 
     void cleanupTestCase() { m_scene.reset(); }
 
+    // A row that failed half-way leaves neither the network cut nor a member gone, or the next
+    // row (and the members' last end of call) would wait on them for ever.
+    void cleanup()
+    {
+        m_scene->media.setBlackHole(false);
+        m_scene->revive(QStringLiteral("boris"));
+        for (Person *p : m_scene->people())
+            p->http.release(false);
+    }
+
     void faults_data()
     {
         QTest::addColumn<Fault>("fault");
@@ -185,7 +195,6 @@ private slots:
     void faults()
     {
         QFETCH(Fault, fault);
-        m_scene->media.setBlackHole(false);
         int target = Wait;
         switch (fault) {
         case Fault::FirstCallAtOnce: {
@@ -381,11 +390,18 @@ private slots:
             QVERIFY(click(boris().incoming(), "speakerButton"));
             hangUp(anna());
             verifySettled(Wait);
-            // The next call starts with microphones and speakers on, as both windows show.
+            // The next call starts with the speakers on and each microphone as its window shows it:
+            // Anna now keeps hers off at the start of calls.
+            AudioSettingsManager::shared()->setMicEnabledByDefault(false);
+            auto restore = qScopeGuard([] { AudioSettingsManager::shared()->setMicEnabledByDefault(true); });
             QVERIFY(ring(anna(), boris()));
             QVERIFY(answer(boris()));
+            QVERIFY(anna().outgoing()->property("isMuted").toBool());
+            QVERIFY(!boris().incoming()->property("isMuted").toBool());
             for (QQuickWindow *window : {anna().outgoing(), boris().incoming()})
-                QVERIFY(!window->property("isMuted").toBool() && window->property("isSpeakerOn").toBool());
+                QVERIFY(window->property("isSpeakerOn").toBool());
+            QVERIFY(m_scene->talking(anna(), boris(), true));
+            QVERIFY(click(anna().outgoing(), "muteButton"));
             QVERIFY(m_scene->talking(anna(), boris()));
             hangUp(boris());
             break;

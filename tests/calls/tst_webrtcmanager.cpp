@@ -290,6 +290,9 @@ private slots:
         a.manager.setOutputVolume(std::nan(""));
         QCOMPARE(a.manager.outputVolume(), 1.0);
         a.manager.close();
+        // Mute and speaker belong to one call: the next one starts with both on.
+        QVERIFY(!a.manager.isMuted());
+        QVERIFY(a.manager.isSpeakerEnabled());
     }
 };
 
