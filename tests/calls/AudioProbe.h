@@ -2,12 +2,11 @@
 
 #include <QString>
 
-#include <mutex>
 #include <vector>
 
 typedef struct _GstElement GstElement;
 
-// Collects the mono float samples an appsink receives, for measuring what a peer decoded.
+// Reads the mono float samples an appsink receives, for measuring what a peer decoded.
 class AudioProbe
 {
 public:
@@ -33,8 +32,6 @@ public:
     static double frequency(const std::vector<float> &samples, int rate = Rate);
 
 private:
-    mutable std::mutex m_mutex; // the appsink's streaming thread appends, the test reads
-    std::vector<float> m_samples;
     GstElement *m_sink = nullptr;
     GstElement *m_own = nullptr;
 };
