@@ -17,7 +17,7 @@
 #include "WebRTCManager.h"
 
 #ifdef ORVANE_BENCH_FAULTS
-#include "CallFaultScene.h"
+#include "CallTest.h"
 #include "ReferenceServer.h"
 
 #include <QCoro/QCoroTask>
@@ -180,25 +180,25 @@ bool faultFigures(FILE *figures)
     ReferenceServer server;
     if (!server.start())
         return false;
-    CallTest::CallFaultScene scene(server.serverUrl(), nullptr, false);
+    CallTest::CallScene scene(server.serverUrl(), nullptr, false);
     if (!scene.signIn({QStringLiteral("anna"), QStringLiteral("boris")}))
         return false;
     CallTest::Person &anna = scene.person(QStringLiteral("anna"));
     CallTest::Person &boris = scene.person(QStringLiteral("boris"));
     std::vector<double> vanished, stalled;
     for (int i = 0; i < 3; ++i) {
-        scene.media.setMode(UdpRelay::Pass);
+        scene.media.setBlackHole(false);
         if (!connectCall(anna, boris))
             return false;
         QElapsedTimer clock;
         clock.start();
-        scene.media.setMode(UdpRelay::BlackHole);
+        scene.media.setBlackHole(true);
         boris.http.hold();
         if (!waitFor([&] { return idle(anna); }, 30000))
             return false;
         vanished.push_back(double(clock.nsecsElapsed()) / 1e6);
         boris.http.release(false);
-        scene.media.setMode(UdpRelay::Pass);
+        scene.media.setBlackHole(false);
         if (!waitFor([&] { return idle(boris) && boris.calls->unansweredPostCount() == 0; }, 30000))
             return false;
 

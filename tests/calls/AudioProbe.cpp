@@ -1,5 +1,8 @@
 #include "AudioProbe.h"
 
+#include <QDeadlineTimer>
+#include <QTest>
+
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
 
@@ -8,71 +11,72 @@
 QString AudioProbe::sinkDescription(const char *name)
 {
     return QStringLiteral("audioconvert ! audio/x-raw,format=F32LE,channels=1,rate=48000 "
-                          "! appsink name=%1 sync=true emit-signals=false")
+                          "! appsink name=%1 sync=true emit-signals=false max-buffers=100 drop=true")
         .arg(QLatin1String(name));
 }
 
 AudioProbe::~AudioProbe()
 {
     detach();
+    if (m_own) {
+        gst_element_set_state(m_own, GST_STATE_NULL);
+        gst_object_unref(m_own);
+    }
+}
+
+bool AudioProbe::play(const QString &description)
+{
+    m_own = gst_parse_launch(description.toUtf8().constData(), nullptr);
+    if (!m_own)
+        return false;
+    gst_object_ref_sink(m_own);
+    attach(m_own);
+    return gst_element_set_state(m_own, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE;
 }
 
 bool AudioProbe::attach(GstElement *pipeline, const char *name)
 {
     detach();
-    if (!pipeline)
-        return false;
-    m_sink = gst_bin_get_by_name(GST_BIN(pipeline), name);
-    if (!m_sink)
-        return false;
-    GstAppSinkCallbacks callbacks{};
-    callbacks.new_sample = +[](GstAppSink *sink, gpointer data) -> GstFlowReturn {
-        auto *self = static_cast<AudioProbe *>(data);
-        GstSample *sample = gst_app_sink_pull_sample(sink);
-        if (!sample)
-            return GST_FLOW_OK;
-        GstBuffer *buffer = gst_sample_get_buffer(sample);
-        GstMapInfo map;
-        if (buffer && gst_buffer_map(buffer, &map, GST_MAP_READ)) {
-            const auto *begin = reinterpret_cast<const float *>(map.data);
-            std::lock_guard lock(self->m_mutex);
-            self->m_samples.insert(self->m_samples.end(), begin, begin + map.size / sizeof(float));
-            gst_buffer_unmap(buffer, &map);
-        }
-        gst_sample_unref(sample);
-        return GST_FLOW_OK;
-    };
-    gst_app_sink_set_callbacks(GST_APP_SINK(m_sink), &callbacks, this, nullptr);
-    return true;
+    m_sink = pipeline ? gst_bin_get_by_name(GST_BIN(pipeline), name) : nullptr;
+    return m_sink != nullptr;
 }
 
 void AudioProbe::detach()
 {
-    if (!m_sink)
-        return;
-    GstAppSinkCallbacks none{};
-    gst_app_sink_set_callbacks(GST_APP_SINK(m_sink), &none, nullptr, nullptr);
-    gst_object_unref(m_sink);
+    if (m_sink)
+        gst_object_unref(m_sink);
     m_sink = nullptr;
 }
 
-void AudioProbe::clear()
+std::vector<float> AudioProbe::next(int ms, int timeoutMs)
 {
-    std::lock_guard lock(m_mutex);
-    m_samples.clear();
-}
-
-size_t AudioProbe::sampleCount() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_samples.size();
-}
-
-std::vector<float> AudioProbe::lastSamples(size_t count) const
-{
-    std::lock_guard lock(m_mutex);
-    count = std::min(count, m_samples.size());
-    return {m_samples.end() - std::ptrdiff_t(count), m_samples.end()};
+    const size_t wanted = size_t(Rate) * size_t(ms) / 1000;
+    std::vector<float> samples;
+    if (!m_sink)
+        return samples;
+    // What the sink kept from before is not what comes next.
+    while (GstSample *old = gst_app_sink_try_pull_sample(GST_APP_SINK(m_sink), 0))
+        gst_sample_unref(old);
+    const QDeadlineTimer deadline(timeoutMs);
+    while (samples.size() < wanted) {
+        GstSample *sample = gst_app_sink_try_pull_sample(GST_APP_SINK(m_sink), 0);
+        if (!sample) {
+            if (deadline.hasExpired())
+                return {};
+            QTest::qWait(5); // the application's own work goes on meanwhile
+            continue;
+        }
+        GstBuffer *buffer = gst_sample_get_buffer(sample);
+        GstMapInfo map;
+        if (buffer && gst_buffer_map(buffer, &map, GST_MAP_READ)) {
+            const auto *begin = reinterpret_cast<const float *>(map.data);
+            samples.insert(samples.end(), begin, begin + map.size / sizeof(float));
+            gst_buffer_unmap(buffer, &map);
+        }
+        gst_sample_unref(sample);
+    }
+    samples.erase(samples.begin(), samples.end() - std::ptrdiff_t(wanted));
+    return samples;
 }
 
 double AudioProbe::rmsDbfs(const std::vector<float> &samples)

@@ -2,12 +2,11 @@
 
 #include <QString>
 
-#include <mutex>
 #include <vector>
 
 typedef struct _GstElement GstElement;
 
-// Collects the mono float samples an appsink receives, for measuring what a peer decoded.
+// Reads the mono float samples an appsink receives, for measuring what a peer decoded.
 class AudioProbe
 {
 public:
@@ -21,18 +20,18 @@ public:
     AudioProbe &operator=(const AudioProbe &) = delete;
 
     bool attach(GstElement *pipeline, const char *name = "remote_out");
+    // Runs a pipeline of its own (a tone into a sound server's cable, or a recording of a
+    // monitor ending in sinkDescription()) until the probe goes.
+    bool play(const QString &description);
     void detach();
-    void clear();
-    size_t sampleCount() const;
-    // The last `count` samples (fewer when fewer arrived).
-    std::vector<float> lastSamples(size_t count) const;
+    // The next `ms` milliseconds that arrive; empty when they do not come within `timeoutMs`.
+    std::vector<float> next(int ms, int timeoutMs);
 
     static double rmsDbfs(const std::vector<float> &samples);
     // Dominant frequency by counting upward zero crossings.
     static double frequency(const std::vector<float> &samples, int rate = Rate);
 
 private:
-    mutable std::mutex m_mutex; // the appsink's streaming thread appends, the test reads
-    std::vector<float> m_samples;
     GstElement *m_sink = nullptr;
+    GstElement *m_own = nullptr;
 };

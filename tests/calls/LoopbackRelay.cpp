@@ -3,7 +3,6 @@
 #include <QNetworkReply>
 #include <QRegularExpression>
 #include <QTcpSocket>
-#include <QTimer>
 #include <QUdpSocket>
 
 QUdpSocket *UdpRelay::socketFor(quint16 realPort)
@@ -37,18 +36,8 @@ void UdpRelay::readFrom(QUdpSocket *socket)
         QHostAddress from;
         quint16 fromPort = 0;
         socket->readDatagram(data.data(), data.size(), &from, &fromPort);
-        if (m_mode == BlackHole)
-            continue;
-        QUdpSocket *via = socketFor(fromPort);
-        const quint16 to = m_real.value(socket);
-        auto send = [this, via, data, to] {
-            via->writeDatagram(data, QHostAddress::LocalHost, to);
-            ++m_forwarded;
-        };
-        if (m_mode == Delay)
-            QTimer::singleShot(m_delayMs, this, send);
-        else
-            send();
+        if (!m_blackHole)
+            socketFor(fromPort)->writeDatagram(data, QHostAddress::LocalHost, m_real.value(socket));
     }
 }
 

@@ -2,7 +2,7 @@
 
 // A small loopback relay between two members of a call, for fault tests: the media (UDP) of a
 // call on 127.0.0.1 and each member's signalling (HTTP to the reference server) pass through it,
-// and it can delay or black-hole the one and hold or lose the other.
+// and it can black-hole the one and hold or lose the other.
 #include <QHash>
 #include <QList>
 #include <QNetworkAccessManager>
@@ -19,15 +19,10 @@ class UdpRelay : public QObject
 {
     Q_OBJECT
 public:
-    enum Mode { Pass, Delay, BlackHole };
-    void setMode(Mode mode, int delayMs = 0)
-    {
-        m_mode = mode;
-        m_delayMs = delayMs;
-    }
+    // Every packet is dropped from then on (a network cut), or passed on again.
+    void setBlackHole(bool blackHole) { m_blackHole = blackHole; }
     // The candidate line with its loopback port replaced by the relay's port for it.
     QString rewriteCandidate(const QString &line);
-    int forwarded() const { return m_forwarded; }
 
 private:
     QUdpSocket *socketFor(quint16 realPort);
@@ -35,9 +30,7 @@ private:
 
     QHash<quint16, QUdpSocket *> m_byReal;
     QHash<QUdpSocket *, quint16> m_real;
-    Mode m_mode = Pass;
-    int m_delayMs = 0;
-    int m_forwarded = 0;
+    bool m_blackHole = false;
 };
 
 // One member's way to the server. Rewrites the candidates in what comes back so that the media

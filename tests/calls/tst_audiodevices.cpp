@@ -1,8 +1,8 @@
 // Device choice on the test session's sound server: "mic" / "speaker" are the defaults, "mic2"
-// hears whatever plays into "cable2". The call itself on chosen devices is in tst_pulsecall.
+// hears whatever plays into "cable2". The call itself on chosen devices is a row of tst_callfaults.
 #include "AudioDeviceModel.h"
 #include "MicrophoneMonitor.h"
-#include "OutputCapture.h"
+#include "CallTest.h"
 
 #include <QAbstractItemModelTester>
 #include <QProcess>
@@ -109,7 +109,7 @@ private slots:
             gst_object_unref(tone);
         });
 
-        OutputCapture output;
+        CallTest::DiagnosticLines output;
         MicrophoneMonitor monitor(MediaConfig::fromEnvironment());
         if (!whileRunning)
             monitor.setDevice(device);
@@ -145,7 +145,7 @@ private slots:
         ca_context *context = nullptr;
         QCOMPARE(ca_context_create(&context), CA_SUCCESS);
         auto destroy = qScopeGuard([context] { ca_context_destroy(context); });
-        OutputCapture output;
+        CallTest::DiagnosticLines output;
         MediaConfig::playSound(context, device, "phone-incoming-call");
         // "index<TAB>sink index<TAB>..." for the stream, and the sinks' "index<TAB>name<TAB>...".
         const QString stream = pactl({QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sink-inputs")});

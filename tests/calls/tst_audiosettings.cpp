@@ -85,13 +85,8 @@ private slots:
         QCOMPARE(s.value(QStringLiteral("speakerVolume")).toDouble(), 0.25);
         QCOMPARE(s.value(QStringLiteral("microphoneVolume")).toDouble(), 0.75);
         QCOMPARE(s.value(QStringLiteral("enableMicBeforeCall")).toBool(), false);
-
-        AudioSettingsManager reloaded(nullptr);
-        QCOMPARE(reloaded.outputVolume(), 0.25f);
-        QCOMPARE(reloaded.inputSensitivity(), 0.75f);
-        QVERIFY(!reloaded.micEnabledByDefault());
         // Zero is a value to keep, not "unset".
-        reloaded.setOutputVolume(0.0f);
+        AudioSettingsManager(nullptr).setOutputVolume(0.0f);
         QCOMPARE(AudioSettingsManager(nullptr).outputVolume(), 0.0f);
     }
 };

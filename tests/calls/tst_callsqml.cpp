@@ -1,7 +1,8 @@
-// The call types as QML reaches them: the shared instances, the level meter and the audio settings
-// panel acting on a real call pipeline.
+// The call types as QML reaches them: the shared instances, the call clock, the level meter and the
+// audio settings panel acting on a real call pipeline.
 #include "AudioProbe.h"
 #include "AudioSettingsManager.h"
+#include "CallStateManager.h"
 #include "MicrophoneMonitor.h"
 #include "WebRTCManager.h"
 
@@ -109,6 +110,23 @@ private slots:
     {
         QVERIFY(WebRTCManager::shared()->isMuted());
         QCOMPARE(AudioSettingsManager::shared()->inputSensitivity(), 0.25f);
+    }
+
+    void durationText_data()
+    {
+        QTest::addColumn<int>("seconds");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("zero") << 0 << "00:00";
+        QTest::newRow("under a minute") << 59 << "00:59";
+        QTest::newRow("over an hour, minutes not wrapped") << 3725 << "62:05";
+        QTest::newRow("three-digit minutes") << 6000 << "100:00";
+        QTest::newRow("negative clamps") << -5 << "00:00";
+    }
+
+    void durationText()
+    {
+        QFETCH(int, seconds);
+        QTEST(CallStateManager::formatDuration(seconds), "text");
     }
 
     void meterBarsAndPercentages()
