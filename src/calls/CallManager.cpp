@@ -262,13 +262,14 @@ QCoro::Task<bool> CallManager::answerCall(QString callId)
     const auto token = m_token();
     if (!token)
         co_return false;
+    // The offer of the call the window shows, even when the poll has seen another one since;
+    // taken before the call in progress ends, which forgets what the poll reported.
+    const std::optional<QString> offerSdp = offerFor(callId);
     const QString logLine = QStringLiteral("[CallManager] Answering call: ") + callId;
     const auto started = co_await beginFlow(logLine, CallManagerStatus::Connecting);
     if (!started)
         co_return false;
     const quint64 flow = *started;
-    // The offer of the call the window shows, even when the poll has seen another one since.
-    const std::optional<QString> offerSdp = offerFor(callId);
     QPointer<CallManager> self(this);
     QPointer<WebRTCManager> webRTC = m_webRTC;
     auto cancelled = [&] { return !self || !webRTC || flow != m_flow; };

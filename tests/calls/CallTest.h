@@ -101,10 +101,9 @@ class CallScene
 {
 public:
     // With `pulse`, Anna and Boris use the production elements on the sound server's virtual
-    // devices: Anna the defaults ("mic" hears "cable", plays on "speaker"; the microphone she chose
-    // is gone), Boris the second set
-    // chosen in his settings ("mic2" hears "cable2", plays on "speaker2"). A capture stream left
-    // open would show there.
+    // devices: Anna the defaults ("mic" hears "cable", plays on "speaker"; the microphone she
+    // chose is gone), Boris the second set chosen in his settings ("mic2" hears "cable2", plays
+    // on "speaker2"). A capture stream left open would show there.
     CallScene(const QString &serverUrl, QQmlEngine *engine, bool pulse);
     ~CallScene();
 
