@@ -154,6 +154,14 @@ private slots:
         QCOMPARE(output.count(QStringLiteral("[Audio] Speaker \"gone\" not found, using the system default")),
                  device == QLatin1String("gone") ? 1 : 0);
     }
+
+    // Last, so the application ends with the released watch still starting: quitting then hung.
+    void quitRightAfterAChooserCloses()
+    {
+        AudioDeviceModel chooser;
+        chooser.setActive(true);
+        chooser.setActive(false);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestAudioDevices)
