@@ -140,10 +140,10 @@ void watchState(CallPipeline &pipeline, const char *property, GType type, int (*
 {
     auto *watch = new StateWatch{type, fromNick, report, pipeline.shared_from_this()};
     const QByteArray signal = QByteArrayLiteral("notify::") + property;
-    auto changed = +[](GstElement *webrtc, GParamSpec *spec, gpointer data) {
+    auto changed = +[](GstElement *webrtc, GParamSpec *changedProperty, gpointer data) {
         const auto *watch = static_cast<StateWatch *>(data);
         int state = 0;
-        g_object_get(webrtc, spec->name, &state, nullptr);
+        g_object_get(webrtc, changedProperty->name, &state, nullptr);
         const int mapped = watch->fromNick(enumNick(watch->type, state));
         watch->pipeline->post([mapped, report = watch->report](Manager *manager) { report(manager, mapped); });
     };
