@@ -424,7 +424,8 @@ private slots:
         QVERIFY(!anna->isLoading());
     }
 
-    // Closing the chat while its load, upload and send are on the wire: their answers land nowhere.
+    // Closing the chat while its load, upload and a send waiting for it are on the wire: their answers
+    // land nowhere (a plain send's is tst_comfort's sendingAtQuit).
     void closedWhileRequestsRun()
     {
         auto anna = chat(m_anna, m_boris.id);
@@ -432,11 +433,7 @@ private slots:
         anna->attachPath(writeFile("late.txt", 5000));
         anna->setNewMessage(QStringLiteral("sent by a closed chat"));
         anna->sendMessage(); // waits for the upload
-        auto other = chat(m_anna, m_boris.id);
-        other->setNewMessage(QStringLiteral("also closed"));
-        other->sendMessage();
         anna.reset();
-        other.reset();
         // Later answers on the same connection come after the abandoned ones.
         for (int i = 0; i < 3; ++i)
             QVERIFY(QCoro::waitFor(m_api->getConversations(m_anna.token)).ok());
