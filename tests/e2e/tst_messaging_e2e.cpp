@@ -199,12 +199,9 @@ private slots:
     {
         auto list = conversationList(m_anna.token);
         QAbstractItemModelTester tester(list.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
-        const auto rowOf = [&](const QString &participantId) {
-            for (int i = 0; i < list->count(); ++i) {
-                if (list->index(i).data(ConversationListModel::ParticipantIdRole) == participantId)
-                    return i;
-            }
-            return -1;
+        const auto rowOf = [&](const QString &participantId) { // -1 when not shown
+            const auto found = list->match(list->index(0), ConversationListModel::ParticipantIdRole, participantId, 1, Qt::MatchExactly);
+            return found.value(0).row();
         };
         const auto unreadOfBoris = [&] {
             return list->index(rowOf(m_boris.id)).data(ConversationListModel::UnreadCountRole).toLongLong();
