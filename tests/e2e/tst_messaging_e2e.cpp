@@ -162,7 +162,7 @@ private slots:
         for (const QString &line : std::as_const(m_log))
             QVERIFY2(!line.contains(m_anna.token.left(8)), qPrintable(line));
 
-        // Boris sees both, the file as a download card (the card's own rules are tst_textrules').
+        // Boris sees both, the file as a download card.
         auto boris = chat(m_boris, m_anna.id);
         QCoro::waitFor(boris->loadMessages(true));
         const auto *model = boris->messages();
@@ -170,8 +170,11 @@ private slots:
         const QModelIndex fileRow = model->index(model->count() - 1);
         QCOMPARE(textRow.data(MessageListModel::TextRole).toString(), QStringLiteral("Привет, Борис! 👋"));
         QCOMPARE(textRow.data(MessageListModel::IsMineRole).toBool(), false);
+        QVERIFY(QTime::fromString(textRow.data(MessageListModel::TimeRole).toString(), "HH:mm").isValid());
         QCOMPARE(fileRow.data(MessageListModel::CardKindRole).toString(), QStringLiteral("download"));
         QCOMPARE(fileRow.data(MessageListModel::CardUrlRole).toString(), url);
+        QCOMPARE(fileRow.data(MessageListModel::CardNameRole).toString(), QStringLiteral("notes.txt"));
+        QCOMPARE(fileRow.data(MessageListModel::TextRole).toString(), QString());
 
         // Boris answers; Anna's next poll adds that row (how rows are merged is tst_messagelistmodel's).
         boris->setNewMessage(QStringLiteral("Получил, спасибо"));
