@@ -80,6 +80,7 @@ private slots:
     {
         ReferenceServer server;
         QVERIFY2(start(server, "good"), qPrintable(server.error()));
+        // One request from each way a client builds its requests: JSON, multipart, the calls' client.
         APIClient *api = APIClient::shared();
         QString tokens[2], ids[2];
         for (int i : {0, 1}) {
@@ -89,12 +90,8 @@ private slots:
             tokens[i] = *answer.value().token;
             ids[i] = answer.value().user->id;
         }
-        QVERIFY(QCoro::waitFor(api->sendMessage(tokens[0], ids[1], "over TLS", {}, {})).ok());
         QVERIFY(QCoro::waitFor(api->uploadFile(tokens[0], m_certs.filePath("ca.pem"))).ok());
-        CallAPIClient *calls = CallAPIClient::shared();
-        QVERIFY(QCoro::waitFor(calls->initiateCall(tokens[0], ids[1], "v=0\r\n")).ok());
-        const auto incoming = QCoro::waitFor(calls->checkIncomingCall(tokens[1]));
-        QVERIFY(incoming.ok() && incoming.value().incomingCall);
+        QVERIFY(QCoro::waitFor(CallAPIClient::shared()->initiateCall(tokens[0], ids[1], "v=0\r\n")).ok());
     }
 };
 
