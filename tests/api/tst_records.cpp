@@ -362,29 +362,6 @@ private slots:
             QCOMPARE(*result, name.toString());
     }
 
-    void attachmentIcon_data()
-    {
-        QTest::addColumn<QString>("mime");
-        QTest::addColumn<QString>("icon");
-        QTest::newRow("image") << "image/png" << "photo";
-        QTest::newRow("video") << "video/mp4" << "video";
-        QTest::newRow("audio") << "audio/ogg" << "music.note";
-        QTest::newRow("pdf") << "application/pdf" << "doc.text";
-        QTest::newRow("zip") << "application/x-zip-compressed" << "doc.zipper";
-        QTest::newRow("archive") << "application/x-archive" << "doc.zipper";
-        QTest::newRow("text") << "text/plain" << "doc";
-        QTest::newRow("case-sensitive") << "IMAGE/PNG" << "doc";
-        QTest::newRow("image wins over zip") << "image/zip" << "photo";
-    }
-    void attachmentIcon()
-    {
-        QFETCH(QString, mime);
-        QFETCH(QString, icon);
-        AttachedFile f;
-        f.mimeType = mime;
-        QCOMPARE(f.icon(), icon);
-    }
-
     void serverConfig_data()
     {
         QTest::addColumn<QByteArray>("server");

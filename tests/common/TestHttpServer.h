@@ -19,7 +19,6 @@ struct RecordedRequest {
     QHash<QByteArray, QByteArray> headers; // names in lower case
     QByteArray body;
 
-    bool hasHeader(const QByteArray &name) const { return headers.contains(name.toLower()); }
     QByteArray header(const QByteArray &name) const { return headers.value(name.toLower()); }
 };
 

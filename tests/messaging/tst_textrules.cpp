@@ -1,4 +1,5 @@
 // Text rules of bubbles and conversations: times, file links, file names and symbols, names, search.
+#include "MessagingRecords.h"
 #include "TextRules.h"
 
 #include <QTest>
@@ -90,14 +91,21 @@ private slots:
         QTest::newRow("audio") << OptString("audio/mpeg") << "music.note";
         QTest::newRow("pdf") << OptString("application/pdf") << "doc.text";
         QTest::newRow("zip") << OptString("application/zip") << "doc.zipper";
+        QTest::newRow("archive") << OptString("application/x-archive") << "doc.zipper";
+        QTest::newRow("image wins over zip") << OptString("image/zip") << "photo";
+        QTest::newRow("case-sensitive") << OptString("IMAGE/PNG") << "doc";
         QTest::newRow("other") << OptString("text/plain") << "doc";
         QTest::newRow("absent") << OptString() << "doc";
     }
+    // The bubble's card and the chat's attached-file record name a type alike.
     void iconsByType()
     {
         QFETCH(OptString, type);
         QFETCH(QString, icon);
         QCOMPARE(fileIcon(type), icon);
+        AttachedFile file;
+        file.mimeType = type.value_or(QString());
+        QCOMPARE(file.icon(), icon);
     }
 
     void linkExtraction_data()

@@ -41,14 +41,6 @@ Conversation conversation(const QString &id, FriendshipStatus status, std::optio
     return c;
 }
 
-QStringList modelIds(const FriendsListModel &model)
-{
-    QStringList result;
-    for (int row = 0; row < model.rowCount(); ++row)
-        result << model.index(row).data(FriendsListModel::IdRole).toString();
-    return result;
-}
-
 // A mix of every friendship state, in the server's order.
 QList<Conversation> sample()
 {
@@ -62,16 +54,6 @@ QList<Conversation> sample()
         conversation("u7", FriendshipStatus::Friend, "Борис", "", "boris_i"),
     };
 }
-
-
-QStringList values(const QList<ProfileModel::TableRow> &rows)
-{
-    QStringList result;
-    for (const auto &row : rows)
-        result << row.value;
-    return result;
-}
-
 
 constexpr int waitMs = 20000; // a bound for the audio pipeline to come up, never a timing assertion
 
@@ -147,7 +129,10 @@ private slots:
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         model.setConversations(sample());
         model.setSearchText(text);
-        QCOMPARE(modelIds(model), expected);
+        QStringList ids;
+        for (int row = 0; row < model.rowCount(); ++row)
+            ids << model.index(row).data(FriendsListModel::IdRole).toString();
+        QCOMPARE(ids, expected);
         QCOMPARE(model.count(), expected.size());
         QCOMPARE(model.state(), expected.isEmpty() ? FriendsListModel::Empty : FriendsListModel::List);
     }
@@ -252,7 +237,10 @@ private slots:
         p.gender = gender;
         QCOMPARE(ProfileModel::nameLine(p), nameLine);
         // No weekday in the birth date, whatever the platform's long format would add.
-        QCOMPARE(values(ProfileModel::tableRows(p)), table);
+        QStringList shown;
+        for (const auto &tableRow : ProfileModel::tableRows(p))
+            shown << tableRow.value;
+        QCOMPARE(shown, table);
     }
 
     void websiteAddress_data()

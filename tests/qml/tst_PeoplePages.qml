@@ -32,53 +32,46 @@ Item {
         name: "FriendsListView"
         when: windowShown
 
-        function find(item, name) { return findChild(item, name) }
-
         function init() {
             LanguageManager.language = "ru"
-        }
-
-        function cleanupTestCase() {
-            if (AuthManager.isAuthenticated)
-                AuthManager.logout()
         }
 
         function test_signedOutShowsTheErrorInTheCurrentLanguage() {
             if (AuthManager.isAuthenticated)
                 AuthManager.logout()
             const page = createTemporaryObject(pageComponent, root)
-            const error = find(page, "errorState")
+            const error = findChild(page, "errorState")
             tryVerify(() => error.visible)
-            verify(!find(page, "loadingState").visible)
-            verify(!find(page, "friendsList").visible)
+            verify(!findChild(page, "loadingState").visible)
+            verify(!findChild(page, "friendsList").visible)
             compare(error.text, "Токен не найден")
             LanguageManager.language = "en"
             compare(error.text, "Token not found")
-            compare(find(page, "pageTitle").text, "Friends")
-            compare(find(page, "searchField").placeholderText, "Enter text to search")
+            compare(findChild(page, "pageTitle").text, "Friends")
+            compare(findChild(page, "searchField").placeholderText, "Enter text to search")
         }
 
         function test_loadingThenListThenSearch() {
             verify(testServer.signIn())
             const page = createTemporaryObject(pageComponent, root)
             // Nothing listed yet: progress, not the empty state.
-            verify(find(page, "loadingState").visible)
-            compare(find(page, "loadingState").text, "Загрузка...")
-            verify(!find(page, "emptyState").visible)
-            tryVerify(() => find(page, "friendsList").visible, 10000)
+            verify(findChild(page, "loadingState").visible)
+            compare(findChild(page, "loadingState").text, "Загрузка...")
+            verify(!findChild(page, "emptyState").visible)
+            tryVerify(() => findChild(page, "friendsList").visible, 10000)
             compare(page.model.count, 4)
-            verify(!find(page, "errorState").visible)
+            verify(!findChild(page, "errorState").visible)
 
             // Rows show the user names; chat and call hand the host the friend as a map.
-            const list = find(page, "friendsList")
+            const list = findChild(page, "friendsList")
             const names = []
             for (let i = 0; i < list.count; ++i)
-                names.push(find(list.itemAtIndex(i), "usernameText").text)
+                names.push(findChild(list.itemAtIndex(i), "usernameText").text)
             compare(names.sort(), ["@boris", "@john", "@maria", "@sofia"])
             const chat = createTemporaryObject(spyComponent, root, { target: page, signalName: "friendSelected" })
             const call = createTemporaryObject(spyComponent, root, { target: page, signalName: "callRequested" })
-            mouseClick(find(list.itemAtIndex(0), "chatButton"))
-            mouseClick(find(list.itemAtIndex(0), "callButton"))
+            mouseClick(findChild(list.itemAtIndex(0), "chatButton"))
+            mouseClick(findChild(list.itemAtIndex(0), "callButton"))
             compare(chat.count, 1)
             compare(call.count, 1)
             const chosen = chat.signalArguments[0][0]
@@ -88,11 +81,11 @@ Item {
 
             // The search rules are checked on the model (tests/people); here, what the page shows.
             page.model.searchText = "zzz"
-            compare(find(page, "searchField").text, "zzz")
-            const empty = find(page, "emptyState")
+            compare(findChild(page, "searchField").text, "zzz")
+            const empty = findChild(page, "emptyState")
             verify(empty.visible)
             compare(empty.text, "Нет друзей")
-            verify(!find(page, "friendsList").visible)
+            verify(!findChild(page, "friendsList").visible)
 
             page.model.searchText = ""
             compare(page.model.count, 4)
@@ -107,7 +100,7 @@ Item {
             page.visible = true
             // A reload with friends on screen shows no progress state.
             verify(page.model.isLoading)
-            verify(find(page, "friendsList").visible)
+            verify(findChild(page, "friendsList").visible)
             tryVerify(() => !page.model.isLoading, 10000)
             compare(page.model.count, 4)
         }
@@ -124,8 +117,8 @@ Item {
                 friendEntry: data.entry, username: data.entry.username, hasUsername: data.hasUsername
             })
             verify(row)
-            compare(find(row, "usernameText").visible, data.hasUsername)
-            mouseClick(find(row, "menuButton"))
+            compare(findChild(row, "usernameText").visible, data.hasUsername)
+            mouseClick(findChild(row, "menuButton"))
             tryVerify(() => row.menu.opened)
             compare(row.menu.count, data.hasUsername ? 2 : 1)
             compare(row.menu.itemAt(1) === row.websiteMenuItem, data.hasUsername)
@@ -136,7 +129,7 @@ Item {
                 verify(WebPage.lastOpenedUrl.toString().endsWith("/anna"))
             } else {
                 const chat = createTemporaryObject(spyComponent, root, { target: row, signalName: "chat" })
-                const item = find(row, "sendMessageItem") || row.menu.itemAt(0)
+                const item = findChild(row, "sendMessageItem") || row.menu.itemAt(0)
                 compare(item.text, "Написать сообщение")
                 mouseClick(item)
                 compare(chat.count, 1)
@@ -165,9 +158,7 @@ Item {
         name: "ProfilePageView"
         when: windowShown
 
-        function find(item, name) { return findChild(item, name) }
-
-        function rowTitle(page, i) { return find(find(page, "profileRow" + i), "rowTitle").text }
+        function rowTitle(page, i) { return findChild(findChild(page, "profileRow" + i), "rowTitle").text }
 
         function init() { LanguageManager.language = "ru" }
 
@@ -180,48 +171,48 @@ Item {
             if (AuthManager.isAuthenticated)
                 AuthManager.logout()
             const page = createTemporaryObject(profileComponent, root)
-            const error = find(page, "errorState")
+            const error = findChild(page, "errorState")
             tryVerify(() => error.visible)
             compare(error.text, "Токен не найден")
-            const retry = find(page, "retryButton")
+            const retry = findChild(page, "retryButton")
             verify(retry.visible)
             compare(retry.text, "Повторить")
-            verify(!find(page, "profileView").visible)
+            verify(!findChild(page, "profileView").visible)
 
             verify(testServer.signIn())
             mouseClick(retry)
-            tryVerify(() => find(page, "profileView").visible, 10000)
+            tryVerify(() => findChild(page, "profileView").visible, 10000)
             verify(!error.visible)
-            verify(find(page, "nameLine").text.length > 0)
-            verify(find(page, "usernameLine").text.startsWith("@"))
-            verify(find(page, "websiteButton").visible)
+            verify(findChild(page, "nameLine").text.length > 0)
+            verify(findChild(page, "usernameLine").text.startsWith("@"))
+            verify(findChild(page, "websiteButton").visible)
         }
 
         function test_languageRelabelsTheTableWithoutReloading() {
             verify(testServer.signIn())
             const page = createTemporaryObject(profileComponent, root)
-            tryVerify(() => find(page, "profileView").visible, 10000)
+            tryVerify(() => findChild(page, "profileView").visible, 10000)
             compare(rowTitle(page, 3), "Город")
-            compare(find(page, "pageTitle").text, "Профиль")
-            const value = find(find(page, "profileRow3"), "rowValue").text
+            compare(findChild(page, "pageTitle").text, "Профиль")
+            const value = findChild(findChild(page, "profileRow3"), "rowValue").text
 
             LanguageManager.language = "en"
             verify(!page.content.model.isLoading)
-            verify(find(page, "profileView").visible)
+            verify(findChild(page, "profileView").visible)
             compare(rowTitle(page, 3), "City")
-            compare(find(find(page, "profileRow3"), "rowValue").text, value)
-            compare(find(page, "pageTitle").text, "Profile")
-            compare(find(page, "logoutButton").text, "Logout")
-            compare(find(page, "websiteButton").text, "Website")
+            compare(findChild(findChild(page, "profileRow3"), "rowValue").text, value)
+            compare(findChild(page, "pageTitle").text, "Profile")
+            compare(findChild(page, "logoutButton").text, "Logout")
+            compare(findChild(page, "websiteButton").text, "Website")
             // Only the last row has no separator.
-            verify(find(find(page, "profileRow4"), "separator").visible)
-            verify(!find(find(page, "profileRow5"), "separator").visible)
+            verify(findChild(findChild(page, "profileRow4"), "separator").visible)
+            verify(!findChild(findChild(page, "profileRow5"), "separator").visible)
         }
 
         function test_logoutSignsOutAtOnce() {
             verify(testServer.signIn())
             const page = createTemporaryObject(profileComponent, root)
-            mouseClick(find(page, "logoutButton"))
+            mouseClick(findChild(page, "logoutButton"))
             verify(!AuthManager.isAuthenticated)
             verify(!AuthManager.currentUser)
         }
@@ -242,8 +233,7 @@ Item {
 
         property var page
 
-        function find(item, name) { return findChild(item, name) }
-        function sectionTitle(name) { return find(find(page, name), "sectionTitle").text }
+        function sectionTitle(name) { return findChild(findChild(page, name), "sectionTitle").text }
 
         function init() {
             LanguageManager.language = "ru"
@@ -253,38 +243,38 @@ Item {
         }
 
         function test_languageRelabelsTheWholePage() {
-            compare(find(page, "pageTitle").text, "Настройки")
+            compare(findChild(page, "pageTitle").text, "Настройки")
             compare(sectionTitle("callsSection"), "Звонки")
-            compare(find(find(page, "speakerRow"), "volumeLabel").text, "Громкость динамика")
-            compare(find(page, "micTestButton").text, "Тест")
+            compare(findChild(findChild(page, "speakerRow"), "volumeLabel").text, "Громкость динамика")
+            compare(findChild(page, "micTestButton").text, "Тест")
 
-            mouseClick(find(page, "langTab_en"))
+            mouseClick(findChild(page, "langTab_en"))
             compare(LanguageManager.language, "en")
             compare(Preferences.stringValue("appLanguage"), "en")
-            compare(find(page, "pageTitle").text, "Settings")
+            compare(findChild(page, "pageTitle").text, "Settings")
             compare(sectionTitle("callsSection"), "Calls")
-            compare(find(find(page, "speakerRow"), "volumeLabel").text, "Speaker volume")
-            compare(find(page, "micTestButton").text, "Test")
-            compare(find(find(page, "themeRow_dark"), "themeName").text, "Dark")
+            compare(findChild(findChild(page, "speakerRow"), "volumeLabel").text, "Speaker volume")
+            compare(findChild(page, "micTestButton").text, "Test")
+            compare(findChild(findChild(page, "themeRow_dark"), "themeName").text, "Dark")
         }
 
         function test_themeRowsCarryTheCheckMark() {
-            const light = find(find(page, "themeRow_light"), "checkmark")
-            const dark = find(find(page, "themeRow_dark"), "checkmark")
+            const light = findChild(findChild(page, "themeRow_light"), "checkmark")
+            const dark = findChild(findChild(page, "themeRow_dark"), "checkmark")
             verify(light.visible)
             verify(!dark.visible)
-            mouseClick(find(page, "themeRow_dark"))
+            mouseClick(findChild(page, "themeRow_dark"))
             compare(ThemeManager.mode, "dark")
             verify(!light.visible)
             verify(dark.visible)
-            mouseClick(find(page, "themeRow_light"))
+            mouseClick(findChild(page, "themeRow_light"))
             compare(ThemeManager.mode, "light")
             verify(light.visible)
         }
 
         function test_micSwitchEditsTheStoredFlag() {
             const model = page.content.model
-            const sw = find(page, "micBeforeCallSwitch")
+            const sw = findChild(page, "micBeforeCallSwitch")
             const before = model.enableMicBeforeCall
             compare(sw.checked, before)
             mouseClick(sw)
@@ -294,12 +284,12 @@ Item {
         }
 
         function test_deviceChooserNamesAMissingDeviceAndChoosesTheDefault() {
-            const chooser = find(page, "microphoneChooser")
-            const combo = find(chooser, "deviceCombo")
-            compare(find(chooser, "deviceLabel").text, "Микрофон")
+            const chooser = findChild(page, "microphoneChooser")
+            const combo = findChild(chooser, "deviceCombo")
+            compare(findChild(chooser, "deviceLabel").text, "Микрофон")
             compare(combo.displayText, "По умолчанию")
             AudioSettingsManager.microphoneDevice = "gone"
-            const notice = find(chooser, "deviceMissingNotice")
+            const notice = findChild(chooser, "deviceMissingNotice")
             tryVerify(() => notice.visible, 10000)
             compare(notice.text, "«gone» не найден — используется по умолчанию")
             combo.activated(0)
@@ -309,7 +299,7 @@ Item {
 
         function test_leavingThePageStopsTheMicrophoneTest() {
             const model = page.content.model
-            const button = find(page, "micTestButton")
+            const button = findChild(page, "micTestButton")
             mouseClick(button)
             tryVerify(() => model.isTesting, 10000)
             compare(button.text, "Стоп")
@@ -321,7 +311,7 @@ Item {
             page.visible = true
             compare(button.text, "Тест")
             tryCompare(model, "micLevel", 0)
-            verify(!find(find(page, "micMeter"), "bar0").lit)
+            verify(!findChild(findChild(page, "micMeter"), "bar0").lit)
         }
     }
 }

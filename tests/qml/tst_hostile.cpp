@@ -6,7 +6,6 @@
 #include "CallAPIClient.h"
 #include "CallWindows.h"
 #include "ConversationListModel.h"
-#include "FriendsListModel.h"
 #include "MainNavigation.h"
 #include "ReferenceServer.h"
 #include "TestHttpServer.h"
@@ -215,9 +214,12 @@ private slots:
         m_nav->selectSection(MainNavigation::Messages);
         auto *list = m_window->findChild<ConversationListModel *>();
         QTRY_VERIFY(list && list->count() == hostile.size());
+        QVariantMap member; // the one who is called back below
         for (int i = 0; i < list->count(); ++i) {
-            if (list->conversationAt(i).value("participant").toMap().value("id") == m_ids[row])
+            if (list->conversationAt(i).value("participant").toMap().value("id") == m_ids[row]) {
                 m_nav->selectConversation(list->conversationAt(i));
+                member = list->conversationAt(i).value("participant").toMap();
+            }
         }
         // The list's name and preview, the chat's header, bubble and file card.
         QTRY_VERIFY_WITH_TIMEOUT(shown(name) >= 2 && shown(shownAs(m_files[row])) >= 1, 10000);
@@ -225,12 +227,6 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(shown(text.left(500)) >= 2 && shown(text.left(4000)) >= 1, 10000);
         m_nav->selectSection(MainNavigation::Friends);
         QTRY_VERIFY_WITH_TIMEOUT(shown(name) >= 1, 10000);
-        QVariantMap friendMap;
-        auto *friends = m_window->findChild<FriendsListModel *>();
-        for (int i = 0; i < friends->count(); ++i) {
-            if (friends->friendAt(i).value("id") == m_ids[row])
-                friendMap = friends->friendAt(i);
-        }
         m_nav->selectSection(MainNavigation::Profile);
         QTRY_VERIFY_WITH_TIMEOUT(shown(decoded(hostile.first(), m_tracker.url())) >= 1, 10000);
         // The member calls: the ringing window names the caller.
@@ -243,7 +239,7 @@ private slots:
         calls->declineIncoming();
         // And the member calls them back.
         QTRY_VERIFY(shown(name) == before);
-        calls->startCall(friendMap);
+        calls->startCall(member);
         timeFrames(qobject_cast<QQuickWindow *>(calls->outgoingWindow()));
         QTRY_VERIFY_WITH_TIMEOUT(shown(name) > before, 10000);
         calls->endOutgoing();
