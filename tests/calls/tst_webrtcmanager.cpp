@@ -172,13 +172,9 @@ private slots:
         QCOMPARE(offer.calls, 1);
         QCOMPARE(remote.calls, 1);
 
-        // Without a connection, candidates are dropped and every operation fails cleanly.
+        // Without a connection, candidates are dropped (and offers fail: brokenDevicesLeaveNoConnection).
         a.manager.addIceCandidate({QStringLiteral("candidate:1 1 UDP 1 127.0.0.1 1 typ host"), std::nullopt, 0});
         QCOMPARE(a.manager.pendingIceCandidateCount(), 0);
-        Result<std::optional<WebRTCManager::SessionDescription>> noAnswer;
-        a.manager.createAnswer(noAnswer.callback());
-        QTRY_COMPARE_WITH_TIMEOUT(noAnswer.calls, 1, Wait);
-        QVERIFY(!noAnswer.value->has_value());
     }
 
     void badRemoteInputIsRefused()
@@ -289,10 +285,7 @@ private slots:
         QCOMPARE(a.manager.outputVolume(), 1.0);
         a.manager.setOutputVolume(std::nan(""));
         QCOMPARE(a.manager.outputVolume(), 1.0);
-        a.manager.close();
-        // Mute and speaker belong to one call: the next one starts with both on.
-        QVERIFY(!a.manager.isMuted());
-        QVERIFY(a.manager.isSpeakerEnabled());
+        // That the next call starts with mute and speaker on is a row of tst_callfaults.
     }
 };
 
