@@ -208,7 +208,6 @@ private slots:
         QVERIFY(QMetaObject::invokeMethod(panel->findChild<QObject *>(QStringLiteral("panelCloseButton")), "clicked"));
         QVERIFY(!panel->property("isPresented").toBool());
         QVERIFY(!monitor.isRunning());
-        media.close();
     }
 };
 
