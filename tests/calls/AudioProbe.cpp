@@ -8,11 +8,10 @@
 
 #include <cmath>
 
-QString AudioProbe::sinkDescription(const char *name)
+QString AudioProbe::sinkDescription()
 {
     return QStringLiteral("audioconvert ! audio/x-raw,format=F32LE,channels=1,rate=48000 "
-                          "! appsink name=%1 sync=true emit-signals=false max-buffers=100 drop=true")
-        .arg(QLatin1String(name));
+                          "! appsink name=remote_out sync=true emit-signals=false max-buffers=100 drop=true");
 }
 
 AudioProbe::~AudioProbe()
@@ -34,10 +33,10 @@ bool AudioProbe::play(const QString &description)
     return gst_element_set_state(m_own, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE;
 }
 
-bool AudioProbe::attach(GstElement *pipeline, const char *name)
+bool AudioProbe::attach(GstElement *pipeline)
 {
     detach();
-    m_sink = pipeline ? gst_bin_get_by_name(GST_BIN(pipeline), name) : nullptr;
+    m_sink = pipeline ? gst_bin_get_by_name(GST_BIN(pipeline), "remote_out") : nullptr;
     return m_sink != nullptr;
 }
 
@@ -90,7 +89,7 @@ double AudioProbe::rmsDbfs(const std::vector<float> &samples)
     return rms > 0 ? 20 * std::log10(rms) : -INFINITY;
 }
 
-double AudioProbe::frequency(const std::vector<float> &samples, int rate)
+double AudioProbe::frequency(const std::vector<float> &samples)
 {
     int crossings = 0;
     size_t first = 0, last = 0;
@@ -104,5 +103,5 @@ double AudioProbe::frequency(const std::vector<float> &samples, int rate)
     }
     if (crossings < 2)
         return 0;
-    return double(crossings - 1) * rate / double(last - first);
+    return double(crossings - 1) * Rate / double(last - first);
 }

@@ -12,14 +12,14 @@ class AudioProbe
 public:
     static constexpr int Rate = 48000;
     // A sink description whose appsink this probe can attach to.
-    static QString sinkDescription(const char *name = "remote_out");
+    static QString sinkDescription();
 
     AudioProbe() = default;
     ~AudioProbe();
     AudioProbe(const AudioProbe &) = delete;
     AudioProbe &operator=(const AudioProbe &) = delete;
 
-    bool attach(GstElement *pipeline, const char *name = "remote_out");
+    bool attach(GstElement *pipeline);
     // Runs a pipeline of its own (a tone into a sound server's cable, or a recording of a
     // monitor ending in sinkDescription()) until the probe goes.
     bool play(const QString &description);
@@ -29,7 +29,7 @@ public:
 
     static double rmsDbfs(const std::vector<float> &samples);
     // Dominant frequency by counting upward zero crossings.
-    static double frequency(const std::vector<float> &samples, int rate = Rate);
+    static double frequency(const std::vector<float> &samples);
 
 private:
     GstElement *m_sink = nullptr;

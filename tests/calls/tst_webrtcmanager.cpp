@@ -130,10 +130,6 @@ private slots:
         QVERIFY(hears(b.probe, a.tone, 300));
         b.manager.setSpeakerEnabled(false);
         QVERIFY(silent(b.probe));
-        a.probe.detach();
-        b.probe.detach();
-        a.manager.close();
-        b.manager.close();
     }
 
     void closeResetsStateAndFailsWaitingFlows()
@@ -172,13 +168,9 @@ private slots:
         QCOMPARE(offer.calls, 1);
         QCOMPARE(remote.calls, 1);
 
-        // Without a connection, candidates are dropped and every operation fails cleanly.
+        // Without a connection, candidates are dropped (and offers fail: brokenDevicesLeaveNoConnection).
         a.manager.addIceCandidate({QStringLiteral("candidate:1 1 UDP 1 127.0.0.1 1 typ host"), std::nullopt, 0});
         QCOMPARE(a.manager.pendingIceCandidateCount(), 0);
-        Result<std::optional<WebRTCManager::SessionDescription>> noAnswer;
-        a.manager.createAnswer(noAnswer.callback());
-        QTRY_COMPARE_WITH_TIMEOUT(noAnswer.calls, 1, Wait);
-        QVERIFY(!noAnswer.value->has_value());
     }
 
     void badRemoteInputIsRefused()
@@ -220,8 +212,6 @@ private slots:
         a.manager.addIceCandidate({QStringLiteral("candidate:1 1 UDP 2015363327 127.0.0.1 40000 typ host"),
                                    QStringLiteral("0"), 0});
         QCOMPARE(output.count(QStringLiteral("[WebRTC] ICE candidate added")), 1);
-        a.manager.close();
-        b.manager.close();
     }
 
     void brokenDevicesLeaveNoConnection_data()

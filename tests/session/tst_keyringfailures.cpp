@@ -23,10 +23,9 @@ namespace {
 class SilentSecretService : public QDBusVirtualObject
 {
 public:
-    bool handleMessage(const QDBusMessage &message, const QDBusConnection &) override
+    bool handleMessage(const QDBusMessage &, const QDBusConnection &) override
     {
         ++calls;
-        Q_UNUSED(message);
         return true; // handled, and no reply is ever sent
     }
     QString introspect(const QString &) const override { return {}; }

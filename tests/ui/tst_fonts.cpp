@@ -72,8 +72,7 @@ private slots:
         QTest::newRow("empty") << QByteArray();
         QTest::newRow("short") << QByteArray("OTTO");
         QTest::newRow("text") << QByteArray(4096, 'x');
-        QByteArray truncated = m_inter.left(600);
-        QTest::newRow("truncated font") << truncated;
+        QTest::newRow("truncated font") << m_inter.left(600);
     }
 
     void malformedInputIsRefused()
@@ -104,7 +103,6 @@ private slots:
     {
         QFETCH(QString, text);
         QFETCH(int, glyphs);
-        QCOMPARE(FontSetup::emojiFamily(), "Orvn Color Emoji");
         const Shaped s = shape(text);
         QCOMPARE(s.families, QStringList{FontSetup::emojiFamily()});
         QCOMPARE(s.glyphs, glyphs);
@@ -115,7 +113,6 @@ private slots:
 
     void textStaysInTheUiFont()
     {
-        QCOMPARE(FontSetup::uiFamily(), "OrvUI");
         QCOMPARE(QGuiApplication::font().families(), (QStringList{"OrvUI", "Orvn Color Emoji"}));
         for (const QString &text : {QStringLiteral("Sign In"), QStringLiteral("Вход в систему"), QStringLiteral("© ® ™ ‼ 2026 #1 * → 99")})
             QCOMPARE(shape(text).families, QStringList{"OrvUI"});

@@ -29,17 +29,12 @@ Item {
         function test_languageTabsAlwaysReadTheirOwnLanguage() {
             const ru = tab(languageSwitcher, "langTab_ru")
             const en = tab(languageSwitcher, "langTab_en")
-            verify(ru && en)
-            compare(ru.text, "РУС")
-            compare(en.text, "ENG")
             verify(ru.isSelected && !en.isSelected)
             mouseClick(en)
             compare(LanguageManager.language, "en")
             verify(en.isSelected && !ru.isSelected)
             compare(ru.text, "РУС")
             compare(en.text, "ENG")
-            mouseClick(ru)
-            compare(LanguageManager.language, "ru")
         }
 
         function test_themeTabShowsNameOnlyWhenSelected() {
