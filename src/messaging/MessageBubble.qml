@@ -116,24 +116,19 @@ Item {
                 active: bubble.collapsed
                 visible: active
                 Layout.alignment: bubble.isMine ? Qt.AlignRight : Qt.AlignLeft
-                sourceComponent: Text {
+                sourceComponent: LinkText {
                     objectName: "showMoreButton"
                     text: bubble.tr("Показать полностью", "Show more")
-                    textFormat: Text.PlainText
-                    font.pixelSize: 13
                     font.weight: Font.Medium
-                    font.underline: showMoreHover.hovered
                     color: "#2563EB"
-                    activeFocusOnTab: true
                     Accessible.role: Accessible.Button
-                    Accessible.name: text
-                    Accessible.onPressAction: bubble.expanded = true
                     // From the keyboard, focus goes on to the text that takes this button's place.
-                    Keys.onSpacePressed: { bubble.expanded = true; textEdit.forceActiveFocus() }
-                    Keys.onReturnPressed: { bubble.expanded = true; textEdit.forceActiveFocus() }
-                    FocusRing { offset: 2; radius: 4 }
-                    HoverHandler { id: showMoreHover; cursorShape: Qt.PointingHandCursor }
-                    TapHandler { onTapped: bubble.expanded = true }
+                    onClicked: {
+                        const hadFocus = activeFocus
+                        bubble.expanded = true
+                        if (hadFocus)
+                            textEdit.forceActiveFocus()
+                    }
                 }
             }
             RowLayout {

@@ -2,6 +2,7 @@ import QtQuick
 import Orvane.Shell
 import QtQuick.Controls.Basic
 import QtQuick.Window
+import Orvane.Ui
 
 // The About window: name, version, build, copyright and a link to the web site.
 Window {

@@ -1,5 +1,4 @@
 import QtQuick
-import Orvane.Ui
 
 // Plain text that behaves as a link: pointing hand, underline on hover.
 Text {
