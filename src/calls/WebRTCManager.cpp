@@ -426,11 +426,16 @@ int indexOf(const std::initializer_list<const char *> &nicks, const QString &nic
     return -1;
 }
 
+// Where GStreamer's nicks are the names we log, in the same order.
+const std::initializer_list<const char *> peerConnectionStates{"new", "connecting", "connected", "disconnected",
+                                                               "failed", "closed"};
+const std::initializer_list<const char *> iceGatheringStates{"new", "gathering", "complete"};
+
 } // namespace
 
 QString WebRTCManager::peerConnectionStateName(int state)
 {
-    return nameAt({"new", "connecting", "connected", "disconnected", "failed", "closed"}, state);
+    return nameAt(peerConnectionStates, state);
 }
 
 QString WebRTCManager::signalingStateName(int state)
@@ -446,12 +451,12 @@ QString WebRTCManager::iceConnectionStateName(int state)
 
 QString WebRTCManager::iceGatheringStateName(int state)
 {
-    return nameAt({"new", "gathering", "complete"}, state);
+    return nameAt(iceGatheringStates, state);
 }
 
 int WebRTCManager::peerConnectionStateFromNick(const QString &nick)
 {
-    return indexOf({"new", "connecting", "connected", "disconnected", "failed", "closed"}, nick);
+    return indexOf(peerConnectionStates, nick);
 }
 
 int WebRTCManager::signalingStateFromNick(const QString &nick)
@@ -468,5 +473,5 @@ int WebRTCManager::iceConnectionStateFromNick(const QString &nick)
 
 int WebRTCManager::iceGatheringStateFromNick(const QString &nick)
 {
-    return indexOf({"new", "gathering", "complete"}, nick);
+    return indexOf(iceGatheringStates, nick);
 }
